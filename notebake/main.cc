@@ -1,0 +1,64 @@
+// notebake: converts Standard MIDI Files into sequence tables written as
+// assembler source, one output file beside each input.
+#include <cstdio>
+#include <string>
+
+#include "notebake.h"
+
+namespace {
+
+// Converts one file argument. Returns the exit status it calls for.
+int convert_file(const std::string& argument, SequenceState& state, TextSink& report, TextSink& errors) {
+    SourceBuffer source;
+    LoadStatus loaded = load_source(argument, source);
+    if (loaded == LoadStatus::out_of_memory) {
+        sink_write(errors, "Error: Not enough memory.\n");
+        return 1;
+    }
+    if (loaded != LoadStatus::ok || source.length == 0) {
+        sink_printf(errors, "[%s]\nFile open error, abort...\n", argument.c_str());
+        return 1;
+    }
+
+    OutputNames names = derive_output_names(argument);
+    std::FILE* file = std::fopen(names.output_path.c_str(), "w");
+    if (!file) return 1;
+
+    TextSink out = file_sink(file);
+    write_preamble(out, names.label, argument);
+    int status = convert_sequence(view_of(source), state, out, report, errors);
+    bool written = sink_flush(out);
+    if (std::fclose(file) != 0) written = false;
+    if (!written) {
+        // A lost output must not pass for a converted file.
+        sink_printf(errors, "[%s]\nFile write error, abort...\n", names.output_path.c_str());
+        return 1;
+    }
+    sink_flush(report);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    TextSink report = file_sink(stdout);
+    TextSink errors = file_sink(stderr, 0);
+
+    // Leading arguments that begin with "-" are options; none is defined,
+    // so they are accepted and ignored.
+    int first_file = 1;
+    while (first_file < argc && argv[first_file][0] == '-') ++first_file;
+    if (first_file == argc) {
+        sink_write(errors, "usage : notebake [opt] filename \n");
+        return 1;
+    }
+
+    SequenceState state;
+    for (int i = first_file; i < argc; ++i) {
+        int status = convert_file(argv[i], state, report, errors);
+        if (status != 0) return status;
+    }
+    // A report that cannot be shown does not undo the converted files.
+    sink_flush(report);
+    return 0;
+}
