@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 namespace {
@@ -27,10 +28,12 @@ struct FileCloser {
 }  // namespace
 
 LoadStatus load_source(const std::string& path, SourceBuffer& out) {
+    // A directory opens for reading on some systems and seeks to a huge
+    // "size"; it is no file to convert.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) return LoadStatus::cannot_open;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) return LoadStatus::cannot_open;
-    // A directory opens on some systems but cannot be sought or read; both
-    // end up as cannot_open below.
     if (std::fseek(file.get(), 0, SEEK_END) != 0) return LoadStatus::cannot_open;
     long end = std::ftell(file.get());
     if (end < 0) return LoadStatus::cannot_open;

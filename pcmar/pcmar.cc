@@ -1,0 +1,86 @@
+#include "pcmar.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "resampler.h"
+
+namespace {
+
+constexpr std::size_t kSamplesPerLine = 16;
+
+// A number the way the C library's atoi reads it: white space, a sign,
+// digits up to the first other character; no digits read as 0.
+std::int32_t read_number(const char* text) {
+    return static_cast<std::int32_t>(std::strtol(text, nullptr, 10));
+}
+
+// ".byte " and sixteen "0x%02x" joined by ",", then "\n"; fewer on the last line.
+void write_sample_lines(TextSink& out, const std::int8_t* samples, std::uint32_t count) {
+    char line[6 + kSamplesPerLine * 5];
+    std::memcpy(line, ".byte ", 6);
+    for (std::uint32_t start = 0; start < count; start += kSamplesPerLine) {
+        std::uint32_t n = count - start < kSamplesPerLine ? count - start : kSamplesPerLine;
+        char* p = line + 6;
+        for (std::uint32_t i = 0; i < n; ++i) {
+            p[0] = '0';
+            p[1] = 'x';
+            std::memcpy(p + 2, hex_pair(static_cast<std::uint8_t>(samples[start + i])), 2);
+            p[4] = ',';
+            p += 5;
+        }
+        p[-1] = '\n';
+        sink_write(out, std::string_view(line, static_cast<std::size_t>(p - line)));
+    }
+}
+
+}  // namespace
+
+std::size_t parse_options(std::span<const char* const> args, ConversionSettings& settings) {
+    std::size_t i = 0;
+    for (; i < args.size() && args[i][0] == '-'; ++i) {
+        const char* arg = args[i];
+        if (arg[1] == '\0' || arg[2] == '\0') continue;  // "-", or a letter with no value
+        std::int32_t n = read_number(arg + 2);
+        if (arg[1] == 'f' && n >= 0 && n <= 3) {
+            settings.rate_index = n;
+            settings.output_rate = kRateTable[n];
+        } else if (arg[1] == 'l') {
+            settings.loop_point = n;
+        }
+    }
+    return i;
+}
+
+int convert_wave(ByteView file, SampleObject& object, TextSink& report, TextSink& errors) {
+    if (parse_wave(file, object.info, object.settings, report, errors) != WaveStatus::ok) return 1;
+    std::uint32_t count = object.settings.output_count;
+    // One byte more than needed, so that a count of 0 still gets a buffer.
+    object.samples.reset(new (std::nothrow) std::int8_t[std::size_t{count} + 1]);
+    if (!object.samples) {
+        sink_write(errors, "Error: Not enough memory.\n");
+        return 1;
+    }
+    resample_to_s8(file, object.info, object.settings.output_rate, count, object.samples.get());
+    return 0;
+}
+
+std::uint32_t output_loop_point(std::int32_t loop_point, std::int32_t output_rate, std::uint32_t input_rate) {
+    if (loop_point == -1) return UINT32_MAX;
+    if (input_rate == 0) return 0;
+    // Both factors are below 2^32, so the product fits 64 bits.
+    std::uint64_t product = std::uint64_t{static_cast<std::uint32_t>(loop_point)} * static_cast<std::uint32_t>(output_rate);
+    return static_cast<std::uint32_t>(product / input_rate);
+}
+
+void write_sample_object(TextSink& out, const std::string& label, const SampleObject& object) {
+    const ConversionSettings& settings = object.settings;
+    std::uint32_t loop = output_loop_point(settings.loop_point, settings.output_rate, object.info.input_rate);
+    sink_printf(out, "\t.section\t.rodata\n\t.align\t4\n\t.global\t%s\n\t.type\t%s, object\n\n%s:\n",
+                label.c_str(), label.c_str(), label.c_str());
+    sink_printf(out, ".long %d\n.long 0x%x\n.word %d\n.word 0\n", static_cast<int>(settings.output_count), loop,
+                settings.rate_index);
+    write_sample_lines(out, object.samples.get(), settings.output_count);
+    sink_write(out, "\t.ident \"pcmar\"\n");
+}

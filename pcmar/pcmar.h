@@ -1,0 +1,45 @@
+// The pcmar run apart from files: options, the conversion of loaded bytes
+// into samples, and the sample object's assembler text.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "source_file.h"
+#include "text_sink.h"
+#include "wave_reader.h"
+
+// Reads the options that precede the first argument not starting with "-"
+// into `settings`. Returns that argument's index in `args`, or args.size()
+// when there is none.
+std::size_t parse_options(std::span<const char* const> args, ConversionSettings& settings);
+
+inline constexpr const char* kUsage =
+    "Usage: pcmar [options] file \n"
+    "Options:\n"
+    "  -f<0-3>     Force sampling rate\n"
+    "                0 : 11025Hz\n"
+    "                1 : 16000Hz\n"
+    "                2 : 22050Hz\n"
+    "                3 : 32000Hz\n"
+    "  -l<num>     Set loop point as <num>\n";
+
+struct SampleObject {
+    ConversionSettings settings;
+    WaveInfo info;
+    std::unique_ptr<std::int8_t[]> samples;  // settings.output_count of them
+};
+
+// Reads the WAV file in `file` and resamples it, completing `object`
+// (whose settings hold the options). The format lines go to `report`.
+// Returns 0, or 1 after writing the reason to `errors`.
+int convert_wave(ByteView file, SampleObject& object, TextSink& report, TextSink& errors);
+
+// The loop point in output samples: loop x output rate / input rate, with
+// the loop point taken as unsigned; -1 (no loop) stays as it is.
+std::uint32_t output_loop_point(std::int32_t loop_point, std::int32_t output_rate, std::uint32_t input_rate);
+
+// Writes the sample object under `label`.
+void write_sample_object(TextSink& out, const std::string& label, const SampleObject& object);
