@@ -1,0 +1,65 @@
+// Drives one whole notebake conversion (reader, recording rules, sort,
+// writer) over the fuzzer's bytes and checks what must always hold.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "notebake.h"
+
+namespace {
+
+constexpr std::string_view kEndRecord = "\t.byte\t0xff, 0xff, 0xff, 0xff\n";
+
+void require(bool condition) {
+    if (!condition) std::abort();
+}
+
+bool ends_with(const std::string& text, std::string_view tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::size_t count_lines(const std::string& text) {
+    std::size_t lines = 0;
+    for (char c : text) lines += c == '\n';
+    return lines;
+}
+
+bool known_failure(const std::string& message) {
+    for (auto status : {ReadStatus::header_illegal, ReadStatus::header_length_illegal, ReadStatus::header_truncated,
+                        ReadStatus::track_illegal, ReadStatus::track_truncated, ReadStatus::running_status_illegal})
+        if (message == reader_message(status)) return true;
+    return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    SourceBuffer source;
+    if (make_source(std::string_view(reinterpret_cast<const char*>(data), size), source) != LoadStatus::ok) return 0;
+    SequenceState state;
+    TextSink out = memory_sink(), report = memory_sink(), errors = memory_sink();
+    int status = convert_sequence(view_of(source), state, out, report, errors);
+
+    // The header lines come first whenever the header was whole.
+    bool header_written = out.buffer.rfind("\t@ SMF Format : ", 0) == 0;
+    if (status == 0) {
+        require(errors.buffer.empty());
+        require(header_written);
+        require(ends_with(out.buffer, kEndRecord));
+        // Only the end record is all 0xff; every line is one record.
+        require(out.buffer.find(kEndRecord) == out.buffer.size() - kEndRecord.size());
+        require(count_lines(report.buffer) == 16);
+        require(report.buffer.rfind("[channel:01 , max:", 0) == 0);
+        require(state.events.records == nullptr);  // released by the writer
+    } else {
+        require(status == 1);
+        require(known_failure(errors.buffer));
+        require(report.buffer.empty());
+        require(!ends_with(out.buffer, kEndRecord));
+        bool header_failure = errors.buffer.find("HeaderChunk") != std::string::npos;
+        require(header_written != header_failure);
+        require(!header_written || count_lines(out.buffer) == 3);
+    }
+    return 0;
+}

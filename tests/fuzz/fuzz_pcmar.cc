@@ -1,0 +1,93 @@
+// Drives one whole pcmar conversion (options, reader, rate choice,
+// resampler, writer) over the fuzzer's bytes and checks what must always
+// hold. The input is: option arguments separated by NUL bytes, a line feed
+// byte, then the WAV file.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pcmar.h"
+#include "resampler.h"
+
+namespace {
+
+// Real files may ask for billions of samples (an upsampled long file);
+// the fuzzer stops short of those, as they only cost time and memory.
+constexpr std::uint32_t kMaxFuzzedCount = 1u << 16;
+
+void require(bool condition) {
+    if (!condition) std::abort();
+}
+
+// Splits the leading options off `input`; returns the WAV bytes.
+std::string_view split_options(std::string_view input, std::vector<std::string>& options) {
+    std::size_t end = input.find('\n');
+    if (end == std::string_view::npos || end > 256) return input;
+    std::string_view text = input.substr(0, end);
+    while (!text.empty()) {
+        std::size_t cut = text.find('\0');
+        options.push_back("-" + std::string(text.substr(0, cut)));
+        text = cut == std::string_view::npos ? std::string_view() : text.substr(cut + 1);
+    }
+    return input.substr(end + 1);
+}
+
+void check_object(const std::string& text, const SampleObject& object) {
+    std::uint32_t count = object.settings.output_count;
+    std::string counted = ".long " + std::to_string(static_cast<int>(count)) + "\n";
+    require(text.find(counted) != std::string::npos);
+    // Exactly `count` values on ceil(count / 16) lines.
+    std::size_t values = 0, lines = 0;
+    for (std::size_t at = 0; (at = text.find(".byte ", at)) != std::string::npos; ++lines) {
+        std::size_t end = text.find('\n', at);
+        std::size_t length = end - at - 6;
+        require(length % 5 == 4 && length <= 16 * 5 - 1);
+        values += (length + 1) / 5;
+        require(lines + 1 == (count + 15) / 16 || length == 16 * 5 - 1);
+        at = end;
+    }
+    require(values == count);
+    require(lines == (count + 15) / 16);
+    require(text.size() >= 16 && text.compare(text.size() - 16, 16, "\t.ident \"pcmar\"\n") == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::string> options;
+    std::string_view wave = split_options(std::string_view(reinterpret_cast<const char*>(data), size), options);
+    std::vector<const char*> args;
+    for (const std::string& option : options) args.push_back(option.c_str());
+    args.push_back("input.wav");
+
+    SampleObject object;
+    require(parse_options(args, object.settings) == options.size());
+    require(object.settings.rate_index >= -1 && object.settings.rate_index <= 3);
+
+    SourceBuffer source;
+    if (make_source(wave, source) != LoadStatus::ok) return 0;
+    TextSink report = memory_sink(), errors = memory_sink();
+    WaveStatus status = parse_wave(view_of(source), object.info, object.settings, report, errors);
+    if (status != WaveStatus::ok) {
+        require(report.buffer.empty());
+        require(errors.buffer.rfind("Error: ", 0) == 0 || errors.buffer.rfind("Warning: ", 0) == 0);
+        return 0;
+    }
+    require(object.settings.rate_index >= 0 && object.settings.rate_index <= 3);
+    require(object.settings.output_rate == kRateTable[object.settings.rate_index]);
+    require(object.info.samples + object.info.data_size <= source.length);
+    if (object.settings.output_count > kMaxFuzzedCount) return 0;
+
+    // The rest of convert_wave: the buffer and the samples.
+    std::uint32_t count = object.settings.output_count;
+    object.samples.reset(new std::int8_t[std::size_t{count} + 1]);
+    resample_to_s8(view_of(source), object.info, object.settings.output_rate, count, object.samples.get());
+
+    TextSink out = memory_sink();
+    write_sample_object(out, "label", object);
+    check_object(out.buffer, object);
+    return 0;
+}
