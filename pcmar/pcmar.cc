@@ -1,8 +1,8 @@
 #include "pcmar.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "resampler.h"
 
@@ -53,19 +53,6 @@ std::size_t parse_options(std::span<const char* const> args, ConversionSettings&
     return i;
 }
 
-int convert_wave(ByteView file, SampleObject& object, TextSink& report, TextSink& errors) {
-    if (parse_wave(file, object.info, object.settings, report, errors) != WaveStatus::ok) return 1;
-    std::uint32_t count = object.settings.output_count;
-    // One byte more than needed, so that a count of 0 still gets a buffer.
-    object.samples.reset(new (std::nothrow) std::int8_t[std::size_t{count} + 1]);
-    if (!object.samples) {
-        sink_write(errors, "Error: Not enough memory.\n");
-        return 1;
-    }
-    resample_to_s8(file, object.info, object.settings.output_rate, count, object.samples.get());
-    return 0;
-}
-
 std::uint32_t output_loop_point(std::int32_t loop_point, std::int32_t output_rate, std::uint32_t input_rate) {
     if (loop_point == -1) return UINT32_MAX;
     if (input_rate == 0) return 0;
@@ -74,13 +61,24 @@ std::uint32_t output_loop_point(std::int32_t loop_point, std::int32_t output_rat
     return static_cast<std::uint32_t>(product / input_rate);
 }
 
-void write_sample_object(TextSink& out, const std::string& label, const SampleObject& object) {
-    const ConversionSettings& settings = object.settings;
-    std::uint32_t loop = output_loop_point(settings.loop_point, settings.output_rate, object.info.input_rate);
+bool write_sample_object(TextSink& out, const std::string& label, SourceReader& file, const WaveInfo& info,
+                         const ConversionSettings& settings) {
+    std::uint32_t loop = output_loop_point(settings.loop_point, settings.output_rate, info.input_rate);
     sink_printf(out, "\t.section\t.rodata\n\t.align\t4\n\t.global\t%s\n\t.type\t%s, object\n\n%s:\n",
                 label.c_str(), label.c_str(), label.c_str());
     sink_printf(out, ".long %d\n.long 0x%x\n.word %d\n.word 0\n", static_cast<int>(settings.output_count), loop,
                 settings.rate_index);
-    write_sample_lines(out, object.samples.get(), settings.output_count);
+
+    // Resampled a block at a time; a block is whole lines, so the lines
+    // come out as if the samples had been written in one go.
+    std::int8_t block[kSamplesPerLine * 256];
+    ResampleCursor cursor = start_resampling(info, settings.output_rate);
+    for (std::uint32_t done = 0; done < settings.output_count;) {
+        std::uint32_t n = std::min<std::uint32_t>(settings.output_count - done, sizeof block);
+        if (!resample_next(file, info, cursor, block, n)) return false;
+        write_sample_lines(out, block, n);
+        done += n;
+    }
     sink_write(out, "\t.ident \"pcmar\"\n");
+    return true;
 }

@@ -26,20 +26,12 @@ inline constexpr const char* kUsage =
     "                3 : 32000Hz\n"
     "  -l<num>     Set loop point as <num>\n";
 
-struct SampleObject {
-    ConversionSettings settings;
-    WaveInfo info;
-    std::unique_ptr<std::int8_t[]> samples;  // settings.output_count of them
-};
-
-// Reads the WAV file in `file` and resamples it, completing `object`
-// (whose settings hold the options). The format lines go to `report`.
-// Returns 0, or 1 after writing the reason to `errors`.
-int convert_wave(ByteView file, SampleObject& object, TextSink& report, TextSink& errors);
-
 // The loop point in output samples: loop x output rate / input rate, with
 // the loop point taken as unsigned; -1 (no loop) stays as it is.
 std::uint32_t output_loop_point(std::int32_t loop_point, std::int32_t output_rate, std::uint32_t input_rate);
 
-// Writes the sample object under `label`.
-void write_sample_object(TextSink& out, const std::string& label, const SampleObject& object);
+// Writes the sample object of the file that parse_wave read into `info`
+// and `settings` under `label`, resampling as it goes. False when the file
+// could not be read.
+bool write_sample_object(TextSink& out, const std::string& label, SourceReader& file, const WaveInfo& info,
+                         const ConversionSettings& settings);

@@ -1,6 +1,6 @@
 #include "wave_reader.h"
 
-#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -29,30 +29,47 @@ bool supported_bits(std::uint32_t bits) {
     return bits < 8 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
-// The five layout checks, in the order their messages are reported. They
-// read the file through the zero view, so a short file fails the first
-// check that its bytes do not meet.
-WaveStatus check_layout(ByteView file, std::uint64_t& data_chunk) {
-    if (!tag_at(file, 0, "RIFF")) return WaveStatus::no_riff;
-    if (!tag_at(file, 8, "WAVE")) return WaveStatus::no_wave;
-    if (!tag_at(file, 12, "fmt ")) return WaveStatus::no_fmt;
-    if (le16(file, kFormatTag) != 1) return WaveStatus::not_pcm;
-    data_chunk = kFormatTag + le32(file, kFormatSize);
-    if (!tag_at(file, data_chunk, "data")) return WaveStatus::no_data;
+// The five layout checks, in the order their messages are reported, on
+// the header fields and the head of the chunk after "fmt ". Both read as 0
+// past the end of the file, so a short file fails the first check that its
+// bytes do not meet.
+WaveStatus check_layout(ByteView header, ByteView data_head) {
+    if (!tag_at(header, 0, "RIFF")) return WaveStatus::no_riff;
+    if (!tag_at(header, 8, "WAVE")) return WaveStatus::no_wave;
+    if (!tag_at(header, 12, "fmt ")) return WaveStatus::no_fmt;
+    if (le16(header, kFormatTag) != 1) return WaveStatus::not_pcm;
+    if (!tag_at(data_head, 0, "data")) return WaveStatus::no_data;
     return WaveStatus::ok;
 }
 
-WaveStatus read_info(ByteView file, WaveInfo& info, TextSink& errors) {
-    std::uint64_t data_chunk = 0;
-    WaveStatus status = check_layout(file, data_chunk);
+WaveStatus read_info(SourceReader& file, WaveInfo& info, TextSink& errors) {
+    std::span<const std::uint8_t> fields = reader_bytes(file, 0, kHeaderFieldsEnd);
+    if (fields.empty()) return WaveStatus::unreadable;
+    // Copied: the next read may move the window.
+    std::uint8_t header_bytes[kHeaderFieldsEnd];
+    std::memcpy(header_bytes, fields.data(), kHeaderFieldsEnd);
+    const ByteView header{header_bytes, kHeaderFieldsEnd};
+
+    // Only a RIFF/WAVE/"fmt " file with the PCM tag has a size worth following.
+    std::uint64_t data_chunk = kFormatTag + le32(header, kFormatSize);
+    std::uint8_t data_bytes[kChunkHeadSize] = {};
+    if (tag_at(header, 0, "RIFF") && tag_at(header, 8, "WAVE") && tag_at(header, 12, "fmt ") &&
+        le16(header, kFormatTag) == 1) {
+        std::span<const std::uint8_t> head = reader_bytes(file, data_chunk, kChunkHeadSize);
+        if (head.empty()) return WaveStatus::unreadable;
+        std::memcpy(data_bytes, head.data(), kChunkHeadSize);
+    }
+    const ByteView data_head{data_bytes, kChunkHeadSize};
+
+    WaveStatus status = check_layout(header, data_head);
     if (status != WaveStatus::ok) return status;
-    if (!holds(file, 0, kHeaderFieldsEnd) || !holds(file, data_chunk, kChunkHeadSize))
+    if (file.length < kHeaderFieldsEnd || data_chunk + kChunkHeadSize > file.length)
         return WaveStatus::unexpected_end;
 
-    info.input_rate = le32(file, kSampleRate);
-    info.bits = static_cast<std::uint16_t>(le16(file, kBitsPerSample));
-    info.channels = static_cast<std::uint16_t>(le16(file, kChannels));
-    info.data_size = le32(file, data_chunk + 4);
+    info.input_rate = le32(header, kSampleRate);
+    info.bits = static_cast<std::uint16_t>(le16(header, kBitsPerSample));
+    info.channels = static_cast<std::uint16_t>(le16(header, kChannels));
+    info.data_size = le32(data_head, 4);
     info.samples = data_chunk + kChunkHeadSize;
     if (!supported_bits(info.bits)) return WaveStatus::unsupported_bits;
 
@@ -67,7 +84,8 @@ WaveStatus read_info(ByteView file, WaveInfo& info, TextSink& errors) {
 
 void report_error(WaveStatus status, const WaveInfo& info, TextSink& errors) {
     switch (status) {
-        case WaveStatus::ok: break;
+        case WaveStatus::ok:
+        case WaveStatus::unreadable: break;
         case WaveStatus::no_riff: sink_write(errors, "Error: Can't find RIFF groupID."); break;
         case WaveStatus::no_wave: sink_write(errors, "Error: Can't find WAVE typeID."); break;
         case WaveStatus::no_fmt: sink_write(errors, "Error: Can't find Format chunkID."); break;
@@ -108,7 +126,7 @@ std::uint32_t output_sample_count(const WaveInfo& info, std::int32_t output_rate
                                       divisor);
 }
 
-WaveStatus parse_wave(ByteView file, WaveInfo& info, ConversionSettings& settings, TextSink& report,
+WaveStatus parse_wave(SourceReader& file, WaveInfo& info, ConversionSettings& settings, TextSink& report,
                       TextSink& errors) {
     info = WaveInfo{};
     WaveStatus status = read_info(file, info, errors);

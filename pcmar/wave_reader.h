@@ -36,6 +36,7 @@ enum class WaveStatus {
     unexpected_end,
     unsupported_bits,
     unsupported_rate,
+    unreadable,  // the file could not be read; the caller reports it
 };
 
 // Chooses the table rate nearest to `input_rate`, the lower index on a tie.
@@ -48,5 +49,5 @@ std::uint32_t output_sample_count(const WaveInfo& info, std::int32_t output_rate
 
 // Checks the file and fills `info` and `settings`, writing the two format
 // lines to `report`. On failure writes the reason to `errors`.
-WaveStatus parse_wave(ByteView file, WaveInfo& info, ConversionSettings& settings, TextSink& report,
+WaveStatus parse_wave(SourceReader& file, WaveInfo& info, ConversionSettings& settings, TextSink& report,
                       TextSink& errors);

@@ -1,6 +1,7 @@
 #include "source_file.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -52,6 +53,94 @@ LoadStatus make_source(std::string_view data, SourceBuffer& out) {
     LoadStatus status = allocate(data.size(), out);
     if (status == LoadStatus::ok && !data.empty()) std::memcpy(out.bytes.get(), data.data(), data.size());
     return status;
+}
+
+SourceReader memory_reader(ByteView source) {
+    SourceReader reader;
+    reader.memory = source;
+    reader.length = source.length;
+    return reader;
+}
+
+LoadStatus open_reader(const std::string& path, SourceReader& out, std::size_t window_capacity) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) return LoadStatus::cannot_open;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return LoadStatus::cannot_open;
+    return attach_reader(file, out, window_capacity);
+}
+
+LoadStatus attach_reader(std::FILE* file, SourceReader& out, std::size_t window_capacity) {
+    long end = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) end = std::ftell(file);
+    if (end < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+        std::fclose(file);
+        return LoadStatus::cannot_open;
+    }
+    std::unique_ptr<std::uint8_t[]> window(new (std::nothrow) std::uint8_t[window_capacity]);
+    if (!window) {
+        std::fclose(file);
+        return LoadStatus::out_of_memory;
+    }
+    close_reader(out);
+    out.file = file;
+    out.length = static_cast<std::uint64_t>(end);
+    out.window = std::move(window);
+    out.window_capacity = window_capacity;
+    return LoadStatus::ok;
+}
+
+void close_reader(SourceReader& reader) {
+    if (reader.file) std::fclose(reader.file);
+    reader = SourceReader{};
+}
+
+namespace {
+
+// Fills the window with the file's bytes from `pos` on, at least `count`
+// of them (zeros past the end of the file).
+bool refill(SourceReader& reader, std::uint64_t pos, std::size_t count) {
+    if (!reader.window || count > reader.window_capacity) {
+        std::size_t capacity = std::max<std::size_t>({count, reader.window_capacity, 64});
+        reader.window.reset(new (std::nothrow) std::uint8_t[capacity]);
+        reader.window_size = 0;
+        if (!reader.window) return false;
+        reader.window_capacity = capacity;
+    }
+    std::uint64_t remaining = pos < reader.length ? reader.length - pos : 0;
+    auto present = static_cast<std::size_t>(std::min<std::uint64_t>(reader.window_capacity, remaining));
+    std::uint8_t* window = reader.window.get();
+    if (reader.file) {
+        // Reading on from where the last read ended needs no seek.
+        bool follows = reader.window_size != 0 && pos == reader.window_begin + reader.window_size;
+        if (present != 0 && !follows && std::fseek(reader.file, static_cast<long>(pos), SEEK_SET) != 0)
+            return false;
+        if (std::fread(window, 1, present, reader.file) != present) return false;
+    } else if (present != 0) {
+        std::memcpy(window, reader.memory.data + pos, present);
+    }
+    std::size_t size = std::max(present, count);
+    std::memset(window + present, 0, size - present);
+    reader.window_begin = pos;
+    reader.window_size = size;
+    return true;
+}
+
+}  // namespace
+
+std::span<const std::uint8_t> reader_bytes(SourceReader& reader, std::uint64_t pos, std::size_t count) {
+    if (pos >= reader.window_begin && pos - reader.window_begin + count <= reader.window_size) {
+        auto offset = static_cast<std::size_t>(pos - reader.window_begin);
+        return {reader.window.get() + offset, reader.window_size - offset};
+    }
+    if (!reader.file && pos <= reader.memory.length && count <= reader.memory.length - pos)
+        return {reader.memory.data + pos, static_cast<std::size_t>(reader.memory.length - pos)};
+    if (!refill(reader, pos, count)) {
+        reader.failed = true;
+        reader.window_size = 0;
+        return {};
+    }
+    return {reader.window.get(), reader.window_size};
 }
 
 bool tag_at(ByteView view, std::uint64_t pos, const char (&tag)[5]) {

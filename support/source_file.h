@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -53,6 +55,44 @@ inline bool holds(ByteView view, std::uint64_t pos, std::uint64_t count) {
 
 // True when the four bytes at `pos` spell `tag` (bytes past the end read 0).
 bool tag_at(ByteView view, std::uint64_t pos, const char (&tag)[5]);
+
+// Reads a source file piece by piece, through a window that moves forward
+// as the reader does, so a large file never has to be in memory whole (and
+// a reader never pays for touching all of it at once). A source already in
+// memory is read in place. Bytes at or past the end of the file read as 0.
+struct SourceReader {
+    ByteView memory;             // the whole file, when it is in memory
+    std::FILE* file = nullptr;   // otherwise the open file
+    std::uint64_t length = 0;    // of the file
+    std::unique_ptr<std::uint8_t[]> window;
+    std::size_t window_capacity = 0;
+    std::uint64_t window_begin = 0;
+    std::size_t window_size = 0;  // bytes of the file in the window, zeros after
+    bool failed = false;          // a read of the file failed
+};
+
+// Reads `source` in place.
+SourceReader memory_reader(ByteView source);
+
+inline constexpr std::size_t kDefaultWindow = 1 << 20;
+
+// Opens `path` for reading through a window of at least `window_capacity`
+// bytes. cannot_open when it cannot be opened or sought, out_of_memory when
+// the window cannot be had. The reader owns the file from then on.
+LoadStatus open_reader(const std::string& path, SourceReader& out, std::size_t window_capacity = kDefaultWindow);
+
+// As open_reader, for a file already open for binary reading; the reader
+// owns (and on failure closes) it.
+LoadStatus attach_reader(std::FILE* file, SourceReader& out, std::size_t window_capacity = kDefaultWindow);
+
+void close_reader(SourceReader& reader);
+
+// The bytes from `pos` on, at least `count` of them, valid until the next
+// call; past the end of the file they read as 0. Often more than `count`
+// follow in one piece. Empty only when the file cannot be read or `count`
+// bytes cannot be buffered.
+std::span<const std::uint8_t> reader_bytes(SourceReader& reader, std::uint64_t pos, std::size_t count);
+
 
 struct OutputNames {
     std::string output_path;  // the input path with its extension replaced by ".s"

@@ -7,6 +7,7 @@
 
 #include "notebake_support.h"
 #include "pcmar.h"
+#include "resampler.h"
 
 namespace {
 
@@ -82,24 +83,26 @@ TEST(Assembler, SampleObjectIsAHeaderFollowedByTheSamples) {
         ASSERT_EQ(run(dir.path, quote(PCMAR_BINARY) + " " + options + "chime.wav").status, 0) << options;
 
         // What the object must hold, from the in-process conversion.
-        SampleObject object;
+        ConversionSettings settings;
         std::string opts = options;
         std::vector<std::string> words;
         for (std::size_t at = 0; (at = opts.find('-', at)) != std::string::npos; ++at)
             words.push_back(opts.substr(at, opts.find(' ', at) - at));
         std::vector<const char*> args;
         for (const std::string& w : words) args.push_back(w.c_str());
-        parse_options(args, object.settings);
-        SourceBuffer source;
-        ASSERT_EQ(load_source((dir.path / "chime.wav").string(), source), LoadStatus::ok);
+        parse_options(args, settings);
+        SourceReader reader;
+        ASSERT_EQ(open_reader((dir.path / "chime.wav").string(), reader), LoadStatus::ok);
         TextSink report = memory_sink(), errors = memory_sink();
-        ASSERT_EQ(convert_wave(view_of(source), object, report, errors), 0);
-        std::uint32_t count = object.settings.output_count;
-        std::uint32_t loop =
-            output_loop_point(object.settings.loop_point, object.settings.output_rate, object.info.input_rate);
+        WaveInfo info;
+        ASSERT_EQ(parse_wave(reader, info, settings, report, errors), WaveStatus::ok);
+        std::uint32_t count = settings.output_count;
+        std::string samples(count, '\0');
+        ASSERT_TRUE(resample_to_s8(reader, info, settings.output_rate, count, reinterpret_cast<std::int8_t*>(samples.data())));
+        close_reader(reader);
+        std::uint32_t loop = output_loop_point(settings.loop_point, settings.output_rate, info.input_rate);
         std::string expected = test::le32(count) + test::le32(loop) +
-                               test::le32(static_cast<std::uint32_t>(object.settings.rate_index)) + test::le32(0) +
-                               std::string(reinterpret_cast<const char*>(object.samples.get()), count);
+                               test::le32(static_cast<std::uint32_t>(settings.rate_index)) + test::le32(0) + samples;
 
         std::string symbols;
         std::string rodata = assemble(dir.path, "chime.s", symbols);

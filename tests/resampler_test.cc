@@ -25,9 +25,10 @@ std::vector<int> frames_picked(std::uint32_t in_rate, std::int32_t out_rate, int
     for (int i = 0; i < frames; ++i) data.push_back(static_cast<char>(i + 128));
     SourceBuffer source;
     make_source(data, source);
+    SourceReader reader = memory_reader(view_of(source));
     WaveInfo info{in_rate, 8, 1, static_cast<std::uint32_t>(frames), 0};
     std::vector<std::int8_t> out(count);
-    resample_to_s8(view_of(source), info, out_rate, count, out.data());
+    EXPECT_TRUE(resample_to_s8(reader, info, out_rate, count, out.data()));
     return std::vector<int>(out.begin(), out.end());
 }
 
@@ -77,10 +78,11 @@ TEST(FrameValue, ScalesAndMixesEachLayout) {
         make_source(c.frame, source);
         WaveInfo info{22050, static_cast<std::uint16_t>(c.bits), static_cast<std::uint16_t>(c.channels),
                       static_cast<std::uint32_t>(c.frame.size()), 0};
-        EXPECT_EQ(frame_value(view_of(source), 0, info), c.value) << c.name;
+        EXPECT_EQ(frame_value(source.bytes.get(), info), c.value) << c.name;
         // The resampler's fast paths must agree with the general reading.
         std::int8_t out = 0;
-        resample_to_s8(view_of(source), info, 22050, 1, &out);
+        SourceReader reader = memory_reader(view_of(source));
+        EXPECT_TRUE(resample_to_s8(reader, info, 22050, 1, &out));
         EXPECT_EQ(out, c.value) << c.name;
     }
 }
@@ -92,16 +94,67 @@ TEST(Resample, PartialLastFrameReadsWhatFollowsTheData) {
     file.replace(40, 4, test::le32(3));
     SourceBuffer source;
     make_source(file, source);
+    SourceReader reader = memory_reader(view_of(source));
     WaveInfo info{8000, 16, 1, 3, 44};
     std::int8_t out[6];
-    resample_to_s8(view_of(source), info, 32000, 6, out);
+    EXPECT_TRUE(resample_to_s8(reader, info, 32000, 6, out));
     EXPECT_EQ(std::vector<int>(out, out + 6), (std::vector<int>{64, 64, 64, 64, -64, -64}));
 
     // At the end of the file the missing byte reads as 0, never beyond.
     Bytes cut = file.substr(0, file.size() - 1);
     make_source(cut, source);
-    resample_to_s8(view_of(source), info, 32000, 6, out);
+    SourceReader cut_reader = memory_reader(view_of(source));
+    EXPECT_TRUE(resample_to_s8(cut_reader, info, 32000, 6, out));
     EXPECT_EQ(out[5], 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Resample, ReadingThroughAnySizeOfWindowGivesTheSameSamples) {
+    struct Layout {
+        std::uint32_t rate;
+        int bits, channels;
+        std::size_t data;  // bytes, not always whole frames
+        std::int32_t out_rate;
+    };
+    const Layout layouts[] = {{44100, 16, 2, 4001, 32000}, {8000, 8, 1, 999, 32000}, {22050, 8, 2, 1001, 11025},
+                              {48000, 24, 3, 1000, 16000}, {11025, 16, 1, 777, 22050}, {96000, 32, 2, 1606, 32000}};
+    std::uint32_t seed = 99;
+    test::TempDir dir;
+    for (const Layout& l : layouts) {
+        Bytes data;
+        for (std::size_t i = 0; i < l.data; ++i) data.push_back(static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24));
+        // A chunk after the data supplies a partial last frame's bytes.
+        Bytes file = test::wav(l.rate, l.bits, l.channels, data) + "LIST" + test::le32(2) + "xy";
+        std::uint32_t frame_bytes = static_cast<std::uint32_t>(l.bits / 8 * l.channels);
+        auto count = static_cast<std::uint32_t>(std::uint64_t{l.data} * static_cast<std::uint32_t>(l.out_rate) /
+                                                (std::uint64_t{frame_bytes} * l.rate));
+        WaveInfo info{l.rate, static_cast<std::uint16_t>(l.bits), static_cast<std::uint16_t>(l.channels),
+                      static_cast<std::uint32_t>(l.data), 44};
+
+        SourceBuffer source;
+        make_source(file, source);
+        SourceReader in_memory = memory_reader(view_of(source));
+        std::vector<std::int8_t> expected(count);
+        ASSERT_TRUE(resample_to_s8(in_memory, info, l.out_rate, count, expected.data()));
+
+        test::write_file(dir.path / "in.wav", file);
+        for (std::size_t window : {1, 5, 64, 4096}) {
+            SourceReader streamed;
+            ASSERT_EQ(open_reader((dir.path / "in.wav").string(), streamed, window), LoadStatus::ok);
+            std::vector<std::int8_t> actual(count);
+            // In uneven pieces, as the writer asks for them.
+            ResampleCursor cursor = start_resampling(info, l.out_rate);
+            for (std::uint32_t done = 0, piece = 1; done < count; done += piece, piece = piece * 3 + 1) {
+                piece = std::min(piece, count - done);
+                ASSERT_TRUE(resample_next(streamed, info, cursor, actual.data() + done, piece));
+            }
+            EXPECT_EQ(actual, expected) << l.bits << " bits, " << l.channels << " channels, window " << window;
+            close_reader(streamed);
+        }
+    }
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ Parsed parse(const Bytes& file, int forced_index = -1) {
         p.settings.output_rate = kRateTable[forced_index];
     }
     TextSink report = memory_sink(), errors = memory_sink();
-    p.status = parse_wave(view_of(source), p.info, p.settings, report, errors);
+    SourceReader reader = memory_reader(view_of(source));
+    p.status = parse_wave(reader, p.info, p.settings, report, errors);
     p.report = report.buffer;
     p.errors = errors.buffer;
     return p;

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "pcmar.h"
-#include "resampler.h"
 
 namespace {
 
@@ -35,11 +34,11 @@ std::string_view split_options(std::string_view input, std::vector<std::string>&
     return input.substr(end + 1);
 }
 
-void check_object(const std::string& text, const SampleObject& object) {
-    std::uint32_t count = object.settings.output_count;
+void check_object(const std::string& text, const ConversionSettings& settings) {
+    std::uint32_t count = settings.output_count;
     std::string counted = ".long " + std::to_string(static_cast<int>(count)) + "\n";
     require(text.find(counted) != std::string::npos);
-    // Exactly `count` values on ceil(count / 16) lines.
+    // Exactly `count` values on ceil(count / 16) lines, all full but the last.
     std::size_t values = 0, lines = 0;
     for (std::size_t at = 0; (at = text.find(".byte ", at)) != std::string::npos; ++lines) {
         std::size_t end = text.find('\n', at);
@@ -54,6 +53,29 @@ void check_object(const std::string& text, const SampleObject& object) {
     require(text.size() >= 16 && text.compare(text.size() - 16, 16, "\t.ident \"pcmar\"\n") == 0);
 }
 
+// Converts `wave` read through `reader`; returns the errors, the report
+// and the object text, joined.
+std::string convert(SourceReader& reader, ConversionSettings settings) {
+    TextSink report = memory_sink(), errors = memory_sink();
+    WaveInfo info;
+    WaveStatus status = parse_wave(reader, info, settings, report, errors);
+    if (status != WaveStatus::ok) {
+        require(status != WaveStatus::unreadable);
+        require(report.buffer.empty());
+        require(errors.buffer.rfind("Error: ", 0) == 0 || errors.buffer.rfind("Warning: ", 0) == 0);
+        return errors.buffer;
+    }
+    require(settings.rate_index >= 0 && settings.rate_index <= 3);
+    require(settings.output_rate == kRateTable[settings.rate_index]);
+    require(info.samples + info.data_size <= reader.length);
+    if (settings.output_count > kMaxFuzzedCount) return errors.buffer + report.buffer;
+
+    TextSink out = memory_sink();
+    require(write_sample_object(out, "label", reader, info, settings));
+    check_object(out.buffer, settings);
+    return errors.buffer + report.buffer + out.buffer;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -63,31 +85,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& option : options) args.push_back(option.c_str());
     args.push_back("input.wav");
 
-    SampleObject object;
-    require(parse_options(args, object.settings) == options.size());
-    require(object.settings.rate_index >= -1 && object.settings.rate_index <= 3);
+    ConversionSettings settings;
+    require(parse_options(args, settings) == options.size());
+    require(settings.rate_index >= -1 && settings.rate_index <= 3);
 
     SourceBuffer source;
     if (make_source(wave, source) != LoadStatus::ok) return 0;
-    TextSink report = memory_sink(), errors = memory_sink();
-    WaveStatus status = parse_wave(view_of(source), object.info, object.settings, report, errors);
-    if (status != WaveStatus::ok) {
-        require(report.buffer.empty());
-        require(errors.buffer.rfind("Error: ", 0) == 0 || errors.buffer.rfind("Warning: ", 0) == 0);
-        return 0;
-    }
-    require(object.settings.rate_index >= 0 && object.settings.rate_index <= 3);
-    require(object.settings.output_rate == kRateTable[object.settings.rate_index]);
-    require(object.info.samples + object.info.data_size <= source.length);
-    if (object.settings.output_count > kMaxFuzzedCount) return 0;
+    SourceReader in_memory = memory_reader(view_of(source));
+    std::string expected = convert(in_memory, settings);
 
-    // The rest of convert_wave: the buffer and the samples.
-    std::uint32_t count = object.settings.output_count;
-    object.samples.reset(new std::int8_t[std::size_t{count} + 1]);
-    resample_to_s8(view_of(source), object.info, object.settings.output_rate, count, object.samples.get());
-
-    TextSink out = memory_sink();
-    write_sample_object(out, "label", object);
-    check_object(out.buffer, object);
+    // The same bytes read as a file through a small window must convert
+    // to the same text.
+    std::string copy(wave);
+    std::FILE* file = fmemopen(copy.data(), copy.size(), "rb");
+    if (!file) return 0;
+    SourceReader streamed;
+    std::size_t window = 1 + (size == 0 ? 0 : data[size - 1] % 64);
+    require(attach_reader(file, streamed, window) == LoadStatus::ok);
+    require(convert(streamed, settings) == expected);
+    close_reader(streamed);
     return 0;
 }
