@@ -1,5 +1,6 @@
 #include "event_list.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -20,6 +21,12 @@ int append(EventList& list, EventRecord record) {
         list.records.release();
         list.records.reset(static_cast<EventRecord*>(grown));
         list.capacity = capacity;
+    }
+    // Runs are noted as they form: a record earlier than the one before it
+    // starts a new ascending run (a new track, or a time that wrapped).
+    if (list.count == 0 || record.time < list.records[list.count - 1].time) {
+        if (list.runs < kMaxMergedRuns) list.run_starts[list.runs] = list.count;
+        if (list.runs <= kMaxMergedRuns) ++list.runs;
     }
     list.records[list.count++] = record;
     return 0;
@@ -70,6 +77,7 @@ void release(EventList& list) {
     list.records.reset();
     list.count = 0;
     list.capacity = 0;
+    list.runs = 0;
 }
 
 int record_event(EventList& list, std::uint32_t time, int channel, int kind, int data1, int data2) {
@@ -108,12 +116,12 @@ int record_event(EventList& list, std::uint32_t time, int channel, int kind, int
                                     static_cast<std::uint8_t>(data1), static_cast<std::uint8_t>(data2)});
 }
 
-int sort_events(EventList& list) {
-    // Each track's times only grow (unless they wrap), so the list is a few
-    // ascending runs; a natural merge sort joins them in a few passes.
-    std::size_t count = list.count;
-    if (count < 2 || run_end(list.records.get(), 0, count) == count) return 0;
+namespace {
 
+// Sorts the list in place with a natural merge sort, for lists of too
+// many runs to merge while walking.
+int merge_sort(EventList& list) {
+    std::size_t count = list.count;
     std::unique_ptr<EventRecord[], FreeDeleter> scratch(
         static_cast<EventRecord*>(std::malloc(count * sizeof(EventRecord))));
     if (!scratch) return 1;
@@ -132,4 +140,32 @@ int sort_events(EventList& list) {
     }
     if (from != list.records.get()) std::memcpy(list.records.get(), from, count * sizeof(EventRecord));
     return 0;
+}
+
+}  // namespace
+
+int sort_events(EventList& list) {
+    // Each track's times only grow (unless they wrap), so the list is
+    // usually one ascending run per track: few enough to merge while the
+    // writer walks them, with no copy and no scratch memory.
+    if (list.runs <= kMaxMergedRuns) return 0;
+    if (merge_sort(list) != 0) return 1;
+    list.run_starts[0] = 0;
+    list.runs = 1;
+    return 0;
+}
+
+TimeWalk walk_in_time_order(const EventList& list) {
+    TimeWalk walk;
+    const EventRecord* records = list.records.get();
+    while (walk.leaves < list.runs) walk.leaves *= 2;
+    std::fill(walk.tree, walk.tree + 2 * walk.leaves, TimeWalk::kUsedUp);
+    for (std::size_t r = 0; r < list.runs; ++r) {
+        std::size_t end = r + 1 < list.runs ? list.run_starts[r + 1] : list.count;
+        walk.runs[r] = TimeWalk::Run{records + list.run_starts[r], records + end};
+        walk.tree[walk.leaves + r] = TimeWalk::key(walk.runs[r].next->time, r);
+    }
+    for (std::size_t node = walk.leaves - 1; node >= 1; --node)
+        walk.tree[node] = std::min(walk.tree[2 * node], walk.tree[2 * node + 1]);
+    return walk;
 }

@@ -24,6 +24,8 @@ void count_note(PolyphonyCounter& counter, const EventRecord& record) {
     }
 }
 
+}  // namespace
+
 // "\t.byte\t0x%02x, 0x%02x, 0x%02x, 0x%02x\n" without a printf per line.
 void write_record(TextSink& out, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
     char line[] = "\t.byte\t0x??, 0x??, 0x??, 0x??\n";
@@ -45,8 +47,6 @@ void write_wait(TextSink& out, std::uint32_t gap, std::uint32_t clock) {
     sink_write(out, ")\n");
 }
 
-}  // namespace
-
 double ticks_per_clock(std::int32_t bpm_times_q) {
     return static_cast<double>(bpm_times_q) * kClockFactor;
 }
@@ -66,11 +66,13 @@ void write_sequence(EventList& events, std::uint16_t division, Polyphony& polyph
     Timing timing;
     timing.d = ticks_per_clock(kDefaultBpm * q);
 
-    for (std::size_t j = 0; j < events.count; ++j) {
-        const EventRecord& record = events.records[j];
+    TimeWalk walk = walk_in_time_order(events);
+    bool first = true;
+    while (const EventRecord* next = next_in_time(walk)) {
+        const EventRecord& record = *next;
         if (record.kind == kTempo) {
             // Clocks elapsed under the old tempo join the base once.
-            if (j > 0) timing.base += clocks_in(record.time - timing.t0, timing.d);
+            if (!first) timing.base += clocks_in(record.time - timing.t0, timing.d);
             timing.t0 = record.time;
             auto bpm = static_cast<std::int16_t>(record.data1 | record.data2 << 8);
             timing.d = ticks_per_clock(bpm * q);
@@ -83,6 +85,7 @@ void write_sequence(EventList& events, std::uint16_t division, Polyphony& polyph
             timing.last = clock;
         }
         write_record(out, record.kind, record.channel, record.data1, record.data2);
+        first = false;
     }
     write_record(out, 0xFF, 0xFF, 0xFF, 0xFF);
 

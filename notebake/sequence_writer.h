@@ -30,7 +30,15 @@ double ticks_per_clock(std::int32_t bpm_times_q);
 // the low 32 bits of the signed 64-bit result. D = 0 counts as no clocks.
 std::uint32_t clocks_in(std::uint32_t ticks, double d);
 
-// Writes the records of `events` (sorted) and the end record to `out`, the
+// One record line: "\t.byte\t0x%02x, 0x%02x, 0x%02x, 0x%02x\n".
+void write_record(TextSink& out, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3);
+
+// One wait line for a gap of `gap` clocks ending at clock `clock`:
+// "\t.byte\t0xff, 0x%02x, 0x%02x, 0x%02x\t@ wait (clock:%d)\n" with 0, the
+// gap's low and high byte, and the clock as a signed number.
+void write_wait(TextSink& out, std::uint32_t gap, std::uint32_t clock);
+
+// Writes the records of `events` (sorted by sort_events), in time order, and the end record to `out`, the
 // polyphony report to `report`, then releases the list.
 void write_sequence(EventList& events, std::uint16_t division, Polyphony& polyphony, TextSink& out,
                     TextSink& report);

@@ -16,26 +16,35 @@ std::int32_t read_number(const char* text) {
     return static_cast<std::int32_t>(std::strtol(text, nullptr, 10));
 }
 
-// ".byte " and sixteen "0x%02x" joined by ",", then "\n"; fewer on the last line.
+// "0x%02x," for every byte value, each in 8 bytes so that it can be copied
+// with one 8-byte move; only the first 5 bytes count.
+struct SampleTexts {
+    char text[256][8];
+    SampleTexts() {
+        for (int value = 0; value < 256; ++value) {
+            std::memcpy(text[value], "0x", 2);
+            std::memcpy(text[value] + 2, hex_pair(static_cast<std::uint8_t>(value)), 2);
+            std::memcpy(text[value] + 4, ",\0\0\0", 4);
+        }
+    }
+};
+
+}  // namespace
+
 void write_sample_lines(TextSink& out, const std::int8_t* samples, std::uint32_t count) {
-    char line[6 + kSamplesPerLine * 5];
+    static const SampleTexts texts;
+    // 3 spare bytes: each 8-byte move writes past the 5 bytes it means.
+    char line[6 + kSamplesPerLine * 5 + 3];
     std::memcpy(line, ".byte ", 6);
     for (std::uint32_t start = 0; start < count; start += kSamplesPerLine) {
         std::uint32_t n = count - start < kSamplesPerLine ? count - start : kSamplesPerLine;
         char* p = line + 6;
-        for (std::uint32_t i = 0; i < n; ++i) {
-            p[0] = '0';
-            p[1] = 'x';
-            std::memcpy(p + 2, hex_pair(static_cast<std::uint8_t>(samples[start + i])), 2);
-            p[4] = ',';
-            p += 5;
-        }
+        for (std::uint32_t i = 0; i < n; ++i, p += 5)
+            std::memcpy(p, texts.text[static_cast<std::uint8_t>(samples[start + i])], 8);
         p[-1] = '\n';
         sink_write(out, std::string_view(line, static_cast<std::size_t>(p - line)));
     }
 }
-
-}  // namespace
 
 std::size_t parse_options(std::span<const char* const> args, ConversionSettings& settings) {
     std::size_t i = 0;

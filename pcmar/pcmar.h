@@ -30,6 +30,10 @@ inline constexpr const char* kUsage =
 // the loop point taken as unsigned; -1 (no loop) stays as it is.
 std::uint32_t output_loop_point(std::int32_t loop_point, std::int32_t output_rate, std::uint32_t input_rate);
 
+// The sample lines: ".byte " and sixteen "0x%02x" joined by ",", then
+// "\n"; fewer on the last line.
+void write_sample_lines(TextSink& out, const std::int8_t* samples, std::uint32_t count);
+
 // Writes the sample object of the file that parse_wave read into `info`
 // and `settings` under `label`, resampling as it goes. False when the file
 // could not be read.

@@ -93,6 +93,14 @@ TEST(EventList, GrowsInStepsWithoutLosingRecords) {
     }
 }
 
+// The list's records in the order the writer reads them.
+std::vector<EventRecord> in_time_order(const EventList& list) {
+    std::vector<EventRecord> order;
+    TimeWalk walk = walk_in_time_order(list);
+    while (const EventRecord* r = next_in_time(walk)) order.push_back(*r);
+    return order;
+}
+
 TEST(SortEvents, IsStableByUnsignedTime) {
     // Three "tracks" of ascending times, as the reader appends them; data1
     // numbers the records in recorded order.
@@ -103,34 +111,38 @@ TEST(SortEvents, IsStableByUnsignedTime) {
     for (std::uint32_t t : times) record_event(list, t, 0, 0xC0, n++, 0);
     ASSERT_EQ(sort_events(list), 0);
     std::vector<std::pair<std::uint32_t, int>> order;
-    for (std::size_t i = 0; i < list.count; ++i) order.emplace_back(list.records[i].time, list.records[i].data1);
+    for (const EventRecord& r : in_time_order(list)) order.emplace_back(r.time, r.data1);
     std::vector<std::pair<std::uint32_t, int>> expected = {
         {0, 0}, {0, 7}, {0, 10}, {5, 4}, {10, 1}, {10, 2}, {10, 5}, {10, 8}, {20, 6}, {0x80000000u, 9}, {0xFFFFFFF0u, 3}};
     EXPECT_EQ(order, expected);
 }
 
-TEST(SortEvents, MatchesAStableSortOnManyRuns) {
-    EventList list;
-    ASSERT_EQ(reset(list), 0);
-    std::uint32_t state = 12345;
-    std::vector<EventRecord> reference;
-    for (int track = 0; track < 37; ++track) {
-        std::uint32_t time = 0;
-        for (int i = 0; i < 500; ++i) {
-            state = state * 1103515245u + 12345u;
-            time += (state >> 16) % 7;
-            record_event(list, time, track & 0x0F, 0xC0, i & 0x7F, 0);
-            reference.push_back(list.records[list.count - 1]);
+TEST(SortEvents, MatchesAStableSortWhetherMergedOrSorted) {
+    // Up to 32 runs are merged while walking; more are sorted in place.
+    for (int tracks : {1, 2, 16, 32, 33, 37}) {
+        EventList list;
+        ASSERT_EQ(reset(list), 0);
+        std::uint32_t state = 12345;
+        std::vector<EventRecord> reference;
+        for (int track = 0; track < tracks; ++track) {
+            std::uint32_t time = 0;
+            for (int i = 0; i < 500; ++i) {
+                state = state * 1103515245u + 12345u;
+                time += (state >> 16) % 7;
+                record_event(list, time, track & 0x0F, 0xC0, i & 0x7F, 0);
+                reference.push_back(list.records[list.count - 1]);
+            }
         }
-    }
-    std::stable_sort(reference.begin(), reference.end(),
-                     [](const EventRecord& a, const EventRecord& b) { return a.time < b.time; });
-    ASSERT_EQ(sort_events(list), 0);
-    ASSERT_EQ(list.count, reference.size());
-    for (std::size_t i = 0; i < list.count; ++i) {
-        ASSERT_EQ(list.records[i].time, reference[i].time) << i;
-        ASSERT_EQ(list.records[i].channel, reference[i].channel) << i;
-        ASSERT_EQ(list.records[i].data1, reference[i].data1) << i;
+        std::stable_sort(reference.begin(), reference.end(),
+                         [](const EventRecord& a, const EventRecord& b) { return a.time < b.time; });
+        ASSERT_EQ(sort_events(list), 0);
+        std::vector<EventRecord> order = in_time_order(list);
+        ASSERT_EQ(order.size(), reference.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            ASSERT_EQ(order[i].time, reference[i].time) << tracks << " tracks, #" << i;
+            ASSERT_EQ(order[i].channel, reference[i].channel) << tracks << " tracks, #" << i;
+            ASSERT_EQ(order[i].data1, reference[i].data1) << tracks << " tracks, #" << i;
+        }
     }
 }
 
