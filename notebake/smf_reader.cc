@@ -21,8 +21,9 @@ int data_byte_count(std::uint8_t status) {
     return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
 }
 
-// Beats per minute of a set-tempo value in microseconds per quarter note,
-// computed in doubles as the player's tables were. A tempo of 0 gives 0.
+// Beats per minute of a set-tempo value in microseconds per quarter note:
+// 60 / (tempo x 0.000001) in doubles, truncated, which for every tempo from
+// 1 up equals 60000000 / tempo. A tempo of 0 (an infinite quotient) gives 0.
 std::uint32_t tempo_to_bpm(std::uint32_t microseconds) {
     if (microseconds == 0) return 0;
     double seconds = static_cast<double>(microseconds) * 0.000001;
