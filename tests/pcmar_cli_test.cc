@@ -103,6 +103,16 @@ TEST(PcmarCli, ReadsTheOptionsLikeTheCLibrary) {
     }
 }
 
+TEST(PcmarCli, ReadsOptionTextOfAnyLength) {
+    test::TempDir dir;
+    test::write_file(dir.path / "in.wav", wav(22050, 8, 1, Bytes(100, '\x80')));
+    auto r = run(dir.path, kPcmar + " -l" + std::string(300, '0') + "9 " + quote("-f" + std::string(200, ' ') + "1") + " in.wav");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string text = test::read_file(dir.path / "in.s");
+    EXPECT_NE(text.find(".long 0x6\n"), std::string::npos);  // 9 x 16000 / 22050
+    EXPECT_NE(text.find(".word 1\n"), std::string::npos);
+}
+
 TEST(PcmarCli, ReportsFilesItCannotUse) {
     test::TempDir dir;
     auto missing = run(dir.path, kPcmar + " nothing.wav");

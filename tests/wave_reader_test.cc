@@ -124,6 +124,13 @@ TEST(ParseWave, ReportsEveryFaultWithItsMessage) {
         {"12 bits", with(34, le16(12)), "Error: Unsupported sample size 12 bits.\n"},
         {"40 bits", with(34, le16(40)), "Error: Unsupported sample size 40 bits.\n"},
         {"192 kHz", with(24, le32(192000)), "Error: Unsupported sampling rate 192000Hz.\n"},
+        // With several faults: the checks, the end of file, the sample size,
+        // the clamp, then the rate.
+        {"12 bits and cut short", with(34, le16(12)).substr(0, 42), "Error: Unexpected end of file.\n"},
+        {"12 bits at 192 kHz", with(34, le16(12)).replace(24, 4, le32(192000)),
+         "Error: Unsupported sample size 12 bits.\n"},
+        {"cut data at 192 kHz", with(24, le32(192000)).substr(0, 46),
+         "Warning: Data chunk truncated to 2 bytes.\nError: Unsupported sampling rate 192000Hz.\n"},
     };
     for (const FailureCase& c : cases) {
         Parsed p = parse(c.file);
