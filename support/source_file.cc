@@ -1,7 +1,7 @@
 #include "source_file.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -26,22 +26,33 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// Opens `path` for binary reading. A directory opens for reading on some
+// systems and seeks to a huge "size"; it is no file to convert.
+std::FILE* open_file(const std::string& path) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) return nullptr;
+    return std::fopen(path.c_str(), "rb");
+}
+
+// The length of `file`, found by seeking to its end; the file is left at
+// its start. False when it cannot be sought.
+bool seek_length(std::FILE* file, std::uint64_t& length) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return false;
+    long end = std::ftell(file);
+    if (end < 0 || std::fseek(file, 0, SEEK_SET) != 0) return false;
+    length = static_cast<std::uint64_t>(end);
+    return true;
+}
+
 }  // namespace
 
 LoadStatus load_source(const std::string& path, SourceBuffer& out) {
-    // A directory opens for reading on some systems and seeks to a huge
-    // "size"; it is no file to convert.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) return LoadStatus::cannot_open;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return LoadStatus::cannot_open;
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) return LoadStatus::cannot_open;
-    long end = std::ftell(file.get());
-    if (end < 0) return LoadStatus::cannot_open;
-    if (std::fseek(file.get(), 0, SEEK_SET) != 0) return LoadStatus::cannot_open;
+    std::unique_ptr<std::FILE, FileCloser> file(open_file(path));
+    std::uint64_t length = 0;
+    if (!file || !seek_length(file.get(), length)) return LoadStatus::cannot_open;
 
     SourceBuffer loaded;
-    LoadStatus status = allocate(static_cast<std::uint64_t>(end), loaded);
+    LoadStatus status = allocate(length, loaded);
     if (status != LoadStatus::ok) return status;
     if (std::fread(loaded.bytes.get(), 1, loaded.length, file.get()) != loaded.length)
         return LoadStatus::cannot_open;
@@ -63,17 +74,14 @@ SourceReader memory_reader(ByteView source) {
 }
 
 LoadStatus open_reader(const std::string& path, SourceReader& out, std::size_t window_capacity) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) return LoadStatus::cannot_open;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = open_file(path);
     if (!file) return LoadStatus::cannot_open;
     return attach_reader(file, out, window_capacity);
 }
 
 LoadStatus attach_reader(std::FILE* file, SourceReader& out, std::size_t window_capacity) {
-    long end = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) end = std::ftell(file);
-    if (end < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+    std::uint64_t length = 0;
+    if (!seek_length(file, length)) {
         std::fclose(file);
         return LoadStatus::cannot_open;
     }
@@ -84,7 +92,7 @@ LoadStatus attach_reader(std::FILE* file, SourceReader& out, std::size_t window_
     }
     close_reader(out);
     out.file = file;
-    out.length = static_cast<std::uint64_t>(end);
+    out.length = length;
     out.window = std::move(window);
     out.window_capacity = window_capacity;
     return LoadStatus::ok;
