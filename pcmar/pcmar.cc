@@ -33,17 +33,25 @@ struct SampleTexts {
 
 void write_sample_lines(TextSink& out, const std::int8_t* samples, std::uint32_t count) {
     static const SampleTexts texts;
-    // 3 spare bytes: each 8-byte move writes past the 5 bytes it means.
-    char line[6 + kSamplesPerLine * 5 + 3];
-    std::memcpy(line, ".byte ", 6);
+    constexpr std::size_t kLineBytes = 6 + kSamplesPerLine * 5;
+    constexpr std::uint32_t kLinesPerBatch = 64;
+    // Lines are made a batch at a time and handed over together; 3 spare
+    // bytes because each 8-byte move writes past the 5 bytes it means.
+    char batch[kLineBytes * kLinesPerBatch + 3];
+    char* p = batch;
     for (std::uint32_t start = 0; start < count; start += kSamplesPerLine) {
         std::uint32_t n = count - start < kSamplesPerLine ? count - start : kSamplesPerLine;
-        char* p = line + 6;
+        std::memcpy(p, ".byte ", 6);
+        p += 6;
         for (std::uint32_t i = 0; i < n; ++i, p += 5)
             std::memcpy(p, texts.text[static_cast<std::uint8_t>(samples[start + i])], 8);
         p[-1] = '\n';
-        sink_write(out, std::string_view(line, static_cast<std::size_t>(p - line)));
+        if (p + kLineBytes > batch + kLineBytes * kLinesPerBatch) {
+            sink_write(out, std::string_view(batch, static_cast<std::size_t>(p - batch)));
+            p = batch;
+        }
     }
+    sink_write(out, std::string_view(batch, static_cast<std::size_t>(p - batch)));
 }
 
 std::size_t parse_options(std::span<const char* const> args, ConversionSettings& settings) {
