@@ -113,6 +113,21 @@ TEST(PcmarCli, ReadsOptionTextOfAnyLength) {
     EXPECT_NE(text.find(".word 1\n"), std::string::npos);
 }
 
+TEST(PcmarCli, AnInputThatIsItsOwnOutputIsConvertedWhole) {
+    // Larger than the reader's window, so that it is read after the output
+    // has been created.
+    test::TempDir dir;
+    Bytes file = ramp(32000, 3 << 19);
+    test::write_file(dir.path / "tone.wav", file);
+    test::write_file(dir.path / "tone.s", file);
+    ASSERT_EQ(run(dir.path, kPcmar + " -f0 tone.wav").status, 0);
+    std::string expected = test::read_file(dir.path / "tone.s");
+    test::write_file(dir.path / "tone.s", file);
+    auto r = run(dir.path, kPcmar + " -f0 tone.s");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(test::read_file(dir.path / "tone.s"), expected);
+}
+
 TEST(PcmarCli, ReportsFilesItCannotUse) {
     test::TempDir dir;
     auto missing = run(dir.path, kPcmar + " nothing.wav");
