@@ -75,42 +75,39 @@ def main():
         if not ok:
             failures.append(text)
 
+    def compare(tool, label, ours_command, alt_label, alt_command, alt_stdout, output, ratio, memory_limit, large):
+        """Times one conversion, the alternative and the floor; returns our time."""
+        ours = measure(ours_command, args.runs, work)
+        theirs = measure(alt_command, args.runs, work, alt_stdout)
+        floor = measure(["cp", output, output + ".copy"], args.runs, work)
+        rows.append((label, f"{ours[0]*1000:8.1f} ms  {ours[1]/MIB:7.1f} MiB", ""))
+        rows.append((alt_label, f"{theirs[0]*1000:8.1f} ms  {theirs[1]/MIB:7.1f} MiB",
+                     f"{tool} {theirs[0]/ours[0]:.1f}x faster"))
+        rows.append((f"cp of {tool}'s output", f"{floor[0]*1000:8.1f} ms", f"{tool} {ours[0]/floor[0]:.1f}x the floor"))
+        if large:
+            target(theirs[0] / ours[0] >= ratio, f"{tool} at least {ratio}x faster than {alt_command[0]}")
+            target(ours[0] / floor[0] <= 4, f"{tool} within 4x of the floor")
+        target(ours[1] <= memory_limit, f"{tool} memory within its limit ({label})")
+        return ours[0]
+
     results = {}
     for events in (100_000, 1_000_000):
         mid = generate("midi", f"seq-{events}.mid", events)
-        out = mid[:-4] + ".s"
-        ours = measure([notebake, mid], args.runs, work)
-        theirs = measure(["midicsv", mid, mid[:-4] + ".csv"], args.runs, work)
-        floor = measure(["cp", out, out + ".copy"], args.runs, work)
         size = os.path.getsize(os.path.join(work, mid))
-        results[("notebake", events)] = ours[0]
-        rows.append((f"notebake, {events} events", f"{ours[0]*1000:8.1f} ms  {ours[1]/MIB:7.1f} MiB", ""))
-        rows.append((f"midicsv, same file", f"{theirs[0]*1000:8.1f} ms  {theirs[1]/MIB:7.1f} MiB",
-                     f"notebake {theirs[0]/ours[0]:.1f}x faster"))
-        rows.append((f"cp of notebake's output", f"{floor[0]*1000:8.1f} ms", f"notebake {ours[0]/floor[0]:.1f}x the floor"))
-        if events == 1_000_000:
-            target(theirs[0] / ours[0] >= 4, "notebake at least 4x faster than midicsv")
-            target(ours[0] / floor[0] <= 4, "notebake within 4x of the floor")
-        target(ours[1] <= size + 16 * events + 8 * MIB, f"notebake memory <= file + 16 B/event + 8 MiB ({events} events)")
+        results[("notebake", events)] = compare(
+            "notebake", f"notebake, {events} events", [notebake, mid],
+            "midicsv, same file", ["midicsv", mid, mid[:-4] + ".csv"], None, mid[:-4] + ".s",
+            4, size + 16 * events + 8 * MIB, events == 1_000_000)
 
     for seconds in (60, 600):
         wav = generate("wav", f"pcm-{seconds}s.wav", seconds)
-        out = wav[:-4] + ".s"
         count = 44100 * seconds * 32000 // 44100
         raw = generate("bytes", f"bytes-{count}.bin", count)
-        ours = measure([pcmar, "-f3", wav], args.runs, work)
-        theirs = measure(["xxd", "-i", raw], args.runs, work, os.path.join(work, raw + ".h"))
-        floor = measure(["cp", out, out + ".copy"], args.runs, work)
         size = os.path.getsize(os.path.join(work, wav))
-        results[("pcmar", seconds)] = ours[0]
-        rows.append((f"pcmar, {seconds} s of 44.1 kHz stereo", f"{ours[0]*1000:8.1f} ms  {ours[1]/MIB:7.1f} MiB", ""))
-        rows.append((f"xxd -i, {count} bytes", f"{theirs[0]*1000:8.1f} ms  {theirs[1]/MIB:7.1f} MiB",
-                     f"pcmar {theirs[0]/ours[0]:.1f}x faster"))
-        rows.append((f"cp of pcmar's output", f"{floor[0]*1000:8.1f} ms", f"pcmar {ours[0]/floor[0]:.1f}x the floor"))
-        if seconds == 600:
-            target(theirs[0] / ours[0] >= 10, "pcmar at least 10x faster than xxd -i")
-            target(ours[0] / floor[0] <= 4, "pcmar within 4x of the floor")
-        target(ours[1] <= size + count + 8 * MIB, f"pcmar memory <= file + samples + 8 MiB ({seconds} s)")
+        results[("pcmar", seconds)] = compare(
+            "pcmar", f"pcmar, {seconds} s of 44.1 kHz stereo", [pcmar, "-f3", wav],
+            f"xxd -i, {count} bytes", ["xxd", "-i", raw], os.path.join(work, raw + ".h"), wav[:-4] + ".s",
+            10, size + count + 8 * MIB, seconds == 600)
 
     growth_n = results[("notebake", 1_000_000)] / results[("notebake", 100_000)]
     growth_p = results[("pcmar", 600)] / results[("pcmar", 60)]
