@@ -5,24 +5,28 @@
 # its own source and on the tool, so an edited file is converted again and
 # nothing else is.
 
-# Copies SOURCE into OUT_DIR and runs TOOL_COMMAND on the copy. Sets
-# OUT_VAR to the path of the assembler file it will produce.
-function(_notebake_pcmar_convert OUT_VAR OUT_DIR SOURCE TOOL_TARGET)
-  cmake_path(ABSOLUTE_PATH SOURCE BASE_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}" OUTPUT_VARIABLE source_path)
-  cmake_path(GET source_path FILENAME file_name)
-  cmake_path(GET source_path STEM LAST_ONLY stem)
-  set(copy "${OUT_DIR}/${file_name}")
-  set(output "${OUT_DIR}/${stem}.s")
-  add_custom_command(
-    OUTPUT "${output}"
-    COMMAND "${CMAKE_COMMAND}" -E make_directory "${OUT_DIR}"
-    COMMAND "${CMAKE_COMMAND}" -E copy "${source_path}" "${copy}"
-    COMMAND ${ARGN} "${file_name}"
-    WORKING_DIRECTORY "${OUT_DIR}"
-    DEPENDS "${source_path}" ${TOOL_TARGET}
-    COMMENT "Converting ${file_name}"
-    VERBATIM)
-  set(${OUT_VAR} "${output}" PARENT_SCOPE)
+# Converts each file of the list SOURCES with TOOL (an imported target)
+# and OPTIONS, each copied into OUT_DIR and converted there. Sets OUT_VAR to
+# the list of assembler files that will be produced.
+function(_notebake_pcmar_convert OUT_VAR OUT_DIR TOOL SOURCES)
+  set(outputs "")
+  foreach(source IN LISTS SOURCES)
+    cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}" OUTPUT_VARIABLE source_path)
+    cmake_path(GET source_path FILENAME file_name)
+    cmake_path(GET source_path STEM LAST_ONLY stem)
+    set(output "${OUT_DIR}/${stem}.s")
+    add_custom_command(
+      OUTPUT "${output}"
+      COMMAND "${CMAKE_COMMAND}" -E make_directory "${OUT_DIR}"
+      COMMAND "${CMAKE_COMMAND}" -E copy "${source_path}" "${OUT_DIR}/${file_name}"
+      COMMAND "$<TARGET_FILE:${TOOL}>" ${ARGN} "${file_name}"
+      WORKING_DIRECTORY "${OUT_DIR}"
+      DEPENDS "${source_path}" ${TOOL}
+      COMMENT "Converting ${file_name}"
+      VERBATIM)
+    list(APPEND outputs "${output}")
+  endforeach()
+  set(${OUT_VAR} "${outputs}" PARENT_SCOPE)
 endfunction()
 
 # notebake_add_sequences(<out-var> [OUTPUT_DIR <dir>] <file.mid>...)
@@ -32,12 +36,7 @@ function(notebake_add_sequences OUT_VAR)
   if(NOT arg_OUTPUT_DIR)
     set(arg_OUTPUT_DIR "${CMAKE_CURRENT_BINARY_DIR}/sequences")
   endif()
-  set(outputs "")
-  foreach(source IN LISTS arg_UNPARSED_ARGUMENTS)
-    _notebake_pcmar_convert(output "${arg_OUTPUT_DIR}" "${source}" NotebakePcmar::notebake
-                            "$<TARGET_FILE:NotebakePcmar::notebake>")
-    list(APPEND outputs "${output}")
-  endforeach()
+  _notebake_pcmar_convert(outputs "${arg_OUTPUT_DIR}" NotebakePcmar::notebake "${arg_UNPARSED_ARGUMENTS}")
   set(${OUT_VAR} "${outputs}" PARENT_SCOPE)
 endfunction()
 
@@ -63,11 +62,6 @@ function(pcmar_add_samples OUT_VAR)
     endif()
     list(APPEND options "-l${arg_LOOP}")
   endif()
-  set(outputs "")
-  foreach(source IN LISTS arg_UNPARSED_ARGUMENTS)
-    _notebake_pcmar_convert(output "${arg_OUTPUT_DIR}" "${source}" NotebakePcmar::pcmar
-                            "$<TARGET_FILE:NotebakePcmar::pcmar>" ${options})
-    list(APPEND outputs "${output}")
-  endforeach()
+  _notebake_pcmar_convert(outputs "${arg_OUTPUT_DIR}" NotebakePcmar::pcmar "${arg_UNPARSED_ARGUMENTS}" ${options})
   set(${OUT_VAR} "${outputs}" PARENT_SCOPE)
 endfunction()
