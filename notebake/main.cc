@@ -9,26 +9,37 @@ namespace {
 
 // Converts one file argument. Returns the exit status it calls for.
 int convert_file(const std::string& argument, SequenceState& state, TextSink& report, TextSink& errors) {
-    SourceBuffer source;
-    LoadStatus loaded = load_source(argument, source);
+    OutputNames names = derive_output_names(argument);
+    // The input is read while the output is written.
+    SourceBuffer whole;
+    SourceReader input;
+    LoadStatus loaded = open_input(argument, names.output_path, whole, input);
     if (loaded == LoadStatus::out_of_memory) {
         sink_write(errors, "Error: Not enough memory.\n");
         return 1;
     }
-    if (loaded != LoadStatus::ok || source.length == 0) {
+    if (loaded != LoadStatus::ok || input.length == 0) {
+        close_reader(input);
         sink_printf(errors, "[%s]\nFile open error, abort...\n", argument.c_str());
         return 1;
     }
 
-    OutputNames names = derive_output_names(argument);
     std::FILE* file = std::fopen(names.output_path.c_str(), "w");
-    if (!file) return 1;
-
+    if (!file) {
+        close_reader(input);
+        return 1;
+    }
     TextSink out = file_sink(file);
     write_preamble(out, names.label, argument);
-    int status = convert_sequence(view_of(source), state, out, report, errors);
+    int status = convert_sequence(input, state, out, report, errors);
+    bool unreadable = input.failed;
+    close_reader(input);
     bool written = sink_flush(out);
     if (std::fclose(file) != 0) written = false;
+    if (unreadable) {
+        sink_printf(errors, "[%s]\nFile open error, abort...\n", argument.c_str());
+        return 1;
+    }
     if (!written) {
         // A lost output must not pass for a converted file.
         sink_printf(errors, "[%s]\nFile write error, abort...\n", names.output_path.c_str());

@@ -1,6 +1,6 @@
 #include "notebake.h"
 
-int convert_sequence(ByteView file, SequenceState& state, TextSink& out, TextSink& report, TextSink& errors) {
+int convert_sequence(SourceReader& file, SequenceState& state, TextSink& out, TextSink& report, TextSink& errors) {
     state.reader = ReaderState{};
     state.polyphony = Polyphony{};
     if (reset(state.events) != 0) {

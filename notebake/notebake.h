@@ -18,7 +18,7 @@ struct SequenceState {
 // Reads the MIDI file in `file`, writing the header comment lines and the
 // sequence records to `out` and the polyphony report to `report`. Returns 0
 // on success; 1 after writing the reason to `errors`.
-int convert_sequence(ByteView file, SequenceState& state, TextSink& out, TextSink& report, TextSink& errors);
+int convert_sequence(SourceReader& file, SequenceState& state, TextSink& out, TextSink& report, TextSink& errors);
 
 // The assembler lines that open every output file, before the conversion's
 // own: section, symbol and the argument as typed, in a comment.

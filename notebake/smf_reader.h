@@ -19,6 +19,7 @@ enum class ReadStatus {
     track_truncated,
     running_status_illegal,
     out_of_memory,
+    unreadable,  // the file could not be read; the caller reports it
 };
 
 const char* reader_message(ReadStatus status);
@@ -37,7 +38,7 @@ struct VarLen {
 
 // Decodes the variable-length quantity at `pos`. False when it runs past
 // the end of the file.
-bool read_var_len(ByteView file, std::uint64_t pos, VarLen& out);
+bool read_var_len(SourceReader& file, std::uint64_t pos, VarLen& out);
 
 struct DispatchResult {
     ReadStatus status = ReadStatus::ok;
@@ -47,9 +48,9 @@ struct DispatchResult {
 // Decodes the event whose status byte (or, under running status, first data
 // byte) `status` lies at `pos`, recording what it carries at `track_time`.
 // A channel message takes its channel from its status byte.
-DispatchResult dispatch_event(ByteView file, std::uint8_t status, std::uint64_t pos, ReaderState& reader,
+DispatchResult dispatch_event(SourceReader& file, std::uint8_t status, std::uint64_t pos, ReaderState& reader,
                               EventList& events, std::uint32_t track_time);
 
 // Checks the header, writes the header comment lines to `out` and records
 // the events of every track. On failure writes the reason to `errors`.
-ReadStatus read_smf(ByteView file, TextSink& out, TextSink& errors, ReaderState& reader, EventList& events);
+ReadStatus read_smf(SourceReader& file, TextSink& out, TextSink& errors, ReaderState& reader, EventList& events);

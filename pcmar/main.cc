@@ -1,31 +1,19 @@
 // pcmar: converts a PCM WAV file into a signed 8-bit sample object written
 // as assembler source beside the input.
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "pcmar.h"
 
 namespace {
 
-// Opens the input for reading. The input is read while the output is
-// written, so an input that is its own output ("sound.s") is loaded whole
-// first, as the output replaces it.
-LoadStatus open_input(const std::string& argument, const OutputNames& names, SourceBuffer& whole,
-                      SourceReader& file) {
-    std::error_code ignored;
-    if (!std::filesystem::equivalent(argument, names.output_path, ignored)) return open_reader(argument, file);
-    LoadStatus status = load_source(argument, whole);
-    if (status == LoadStatus::ok) file = memory_reader(view_of(whole));
-    return status;
-}
-
 // Converts the file at `argument`; returns the exit status.
 int convert(const std::string& argument, ConversionSettings& settings, TextSink& report, TextSink& errors) {
     OutputNames names = derive_output_names(argument);
     SourceBuffer whole;
     SourceReader file;
-    switch (open_input(argument, names, whole, file)) {
+    // The input is read while the output is written.
+    switch (open_input(argument, names.output_path, whole, file)) {
         case LoadStatus::ok: break;
         case LoadStatus::cannot_open: sink_printf(errors, "Error: Can't open file %s", argument.c_str()); return 1;
         case LoadStatus::out_of_memory: sink_write(errors, "Error: Not enough memory.\n"); return 1;

@@ -98,6 +98,15 @@ LoadStatus attach_reader(std::FILE* file, SourceReader& out, std::size_t window_
     return LoadStatus::ok;
 }
 
+LoadStatus open_input(const std::string& path, const std::string& output_path, SourceBuffer& whole,
+                      SourceReader& reader) {
+    std::error_code ignored;
+    if (!std::filesystem::equivalent(path, output_path, ignored)) return open_reader(path, reader);
+    LoadStatus status = load_source(path, whole);
+    if (status == LoadStatus::ok) reader = memory_reader(view_of(whole));
+    return status;
+}
+
 void close_reader(SourceReader& reader) {
     if (reader.file) std::fclose(reader.file);
     reader = SourceReader{};

@@ -94,6 +94,24 @@ void close_reader(SourceReader& reader);
 std::span<const std::uint8_t> reader_bytes(SourceReader& reader, std::uint64_t pos, std::size_t count);
 
 
+// The `count` bytes at `pos` when they all lie inside the file, else null
+// (also when the file cannot be read: see `failed`). The window is checked
+// first, inline, as readers call this for every few bytes.
+inline const std::uint8_t* file_bytes(SourceReader& reader, std::uint64_t pos, std::size_t count) {
+    if (pos > reader.length || count > reader.length - pos) return nullptr;
+    if (pos >= reader.window_begin && pos - reader.window_begin + count <= reader.window_size)
+        return reader.window.get() + (pos - reader.window_begin);
+    if (!reader.file) return reader.memory.data + pos;
+    std::span<const std::uint8_t> bytes = reader_bytes(reader, pos, count);
+    return bytes.empty() ? nullptr : bytes.data();
+}
+
+// Opens `path` for reading as open_reader does; but an input that is also
+// the output about to be written (`output_path` names the same file) is
+// loaded whole into `whole` first, as writing the output replaces it.
+LoadStatus open_input(const std::string& path, const std::string& output_path, SourceBuffer& whole,
+                      SourceReader& reader);
+
 struct OutputNames {
     std::string output_path;  // the input path with its extension replaced by ".s"
     std::string label;        // the base name without its extension

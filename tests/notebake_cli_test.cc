@@ -93,6 +93,27 @@ TEST(NotebakeCli, OutputThatCannotBeCreatedFailsSilently) {
     EXPECT_EQ(r.err, "");
 }
 
+TEST(NotebakeCli, AnInputThatIsItsOwnOutputIsConvertedWhole) {
+    // Larger than the reader's window, so that it is read after the output
+    // has been created.
+    test::Bytes events;
+    for (int i = 0; i < 400000; ++i) events += bytes({0x01, 0xC0 | (i & 0x0F), i & 0x7F});
+    test::Bytes file = smf(96, {track(events)});
+    test::TempDir dir;
+    test::write_file(dir.path / "long.mid", file);
+    test::write_file(dir.path / "long.s", file);
+    ASSERT_EQ(run(dir.path, kNotebake + " long.mid").status, 0);
+    std::string expected = test::read_file(dir.path / "long.s");
+    test::write_file(dir.path / "long.s", file);
+    auto r = run(dir.path, kNotebake + " long.s");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Only the comment with the argument as typed differs.
+    std::string actual = test::read_file(dir.path / "long.s");
+    const std::string typed = "\t@ long.s\n";
+    actual.replace(actual.find(typed), typed.size(), "\t@ long.mid\n");
+    EXPECT_TRUE(actual == expected) << "outputs differ";
+}
+
 TEST(NotebakeCli, FullDiskIsAWriteError) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
     test::TempDir dir;

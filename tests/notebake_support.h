@@ -21,7 +21,8 @@ inline Conversion convert_midi(const Bytes& file) {
     SequenceState state;
     TextSink out = memory_sink(), report = memory_sink(), errors = memory_sink();
     Conversion result;
-    result.status = convert_sequence(view_of(source), state, out, report, errors);
+    SourceReader reader = memory_reader(view_of(source));
+    result.status = convert_sequence(reader, state, out, report, errors);
     result.out = out.buffer;
     result.report = report.buffer;
     result.errors = errors.buffer;

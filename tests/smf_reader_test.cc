@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "notebake_support.h"
 
 namespace {
@@ -46,14 +48,16 @@ TEST(ReadVarLen, DecodesAnyLengthAndKeepsTheLow32Bits) {
         SourceBuffer source;
         make_source(c.input + "\x99", source);
         VarLen v;
-        ASSERT_TRUE(read_var_len(view_of(source), 0, v));
+        SourceReader reader = memory_reader(view_of(source));
+        ASSERT_TRUE(read_var_len(reader, 0, v));
         EXPECT_EQ(v.value, c.value);
         EXPECT_EQ(v.size, c.size);
     }
     SourceBuffer open_ended;
     make_source(bytes({0x80, 0x80}), open_ended);
     VarLen v;
-    EXPECT_FALSE(read_var_len(view_of(open_ended), 0, v));
+    SourceReader reader = memory_reader(view_of(open_ended));
+    EXPECT_FALSE(read_var_len(reader, 0, v));
 }
 
 TEST(ReadSmf, WritesHeaderLinesAndClearsTheDivisionTopBit) {
@@ -165,9 +169,43 @@ TEST(ReadSmf, RunningStatusDoesNotCarryOverFromAnEarlierFile) {
     make_source(smf(96, {track(bytes({0x00, 0x90, 0x3C, 0x64}))}), first);
     make_source(smf(96, {track(bytes({0x00, 0x3C, 0x64}))}), second);
     TextSink out = memory_sink(), report = memory_sink(), errors = memory_sink();
-    EXPECT_EQ(convert_sequence(view_of(first), state, out, report, errors), 0);
-    EXPECT_EQ(convert_sequence(view_of(second), state, out, report, errors), 1);
+    SourceReader first_reader = memory_reader(view_of(first));
+    SourceReader second_reader = memory_reader(view_of(second));
+    EXPECT_EQ(convert_sequence(first_reader, state, out, report, errors), 0);
+    EXPECT_EQ(convert_sequence(second_reader, state, out, report, errors), 1);
     EXPECT_EQ(errors.buffer, "\nRunning Status Illegal, abort...\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Every MIDI file the tests hold, read from disk through windows of a few
+// bytes, must convert exactly as when it is read from memory.
+TEST(ReadSmf, ReadingThroughAnySizeOfWindowGivesTheSameOutput) {
+    std::vector<std::filesystem::path> files;
+    for (const char* dir : {EXAMPLES_DIR, FIXTURES_DIR, REGRESS_DIR})
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            if (entry.path().extension() == ".mid") files.push_back(entry.path());
+    ASSERT_GT(files.size(), 10u);
+    for (const auto& path : files) {
+        SourceBuffer whole;
+        ASSERT_EQ(load_source(path.string(), whole), LoadStatus::ok);
+        SourceReader in_memory = memory_reader(view_of(whole));
+        SequenceState state;
+        TextSink out = memory_sink(), report = memory_sink(), errors = memory_sink();
+        int status = convert_sequence(in_memory, state, out, report, errors);
+        for (std::size_t window : {1, 3, 16, 1000}) {
+            SourceReader streamed;
+            ASSERT_EQ(open_reader(path.string(), streamed, window), LoadStatus::ok);
+            TextSink out2 = memory_sink(), report2 = memory_sink(), errors2 = memory_sink();
+            EXPECT_EQ(convert_sequence(streamed, state, out2, report2, errors2), status) << path;
+            EXPECT_EQ(out2.buffer, out.buffer) << path << ", window " << window;
+            EXPECT_EQ(report2.buffer, report.buffer) << path;
+            EXPECT_EQ(errors2.buffer, errors.buffer) << path;
+            close_reader(streamed);
+        }
+    }
 }
 
 }  // namespace

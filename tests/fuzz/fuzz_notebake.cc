@@ -1,6 +1,7 @@
 // Drives one whole notebake conversion (reader, recording rules, sort,
 // writer) over the fuzzer's bytes and checks what must always hold.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -37,9 +38,22 @@ bool known_failure(const std::string& message) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     SourceBuffer source;
     if (make_source(std::string_view(reinterpret_cast<const char*>(data), size), source) != LoadStatus::ok) return 0;
+    SourceReader in_memory = memory_reader(view_of(source));
     SequenceState state;
     TextSink out = memory_sink(), report = memory_sink(), errors = memory_sink();
-    int status = convert_sequence(view_of(source), state, out, report, errors);
+    int status = convert_sequence(in_memory, state, out, report, errors);
+
+    // The same bytes read as a file through a small window must convert to
+    // the same text.
+    std::string copy(reinterpret_cast<const char*>(data), size);
+    if (std::FILE* file = size != 0 ? fmemopen(copy.data(), copy.size(), "rb") : nullptr) {
+        SourceReader streamed;
+        require(attach_reader(file, streamed, 1 + data[size - 1] % 32) == LoadStatus::ok);
+        TextSink out2 = memory_sink(), report2 = memory_sink(), errors2 = memory_sink();
+        require(convert_sequence(streamed, state, out2, report2, errors2) == status);
+        require(out2.buffer == out.buffer && report2.buffer == report.buffer && errors2.buffer == errors.buffer);
+        close_reader(streamed);
+    }
 
     // The header lines come first whenever the header was whole.
     bool header_written = out.buffer.rfind("\t@ SMF Format : ", 0) == 0;
