@@ -48,11 +48,6 @@ inline std::uint8_t byte_at(ByteView view, std::uint64_t pos) {
     return pos < view.length ? view.data[pos] : 0;
 }
 
-// True when the `count` bytes starting at `pos` all lie inside the file.
-inline bool holds(ByteView view, std::uint64_t pos, std::uint64_t count) {
-    return pos <= view.length && count <= view.length - pos;
-}
-
 // True when the four bytes at `pos` spell `tag` (bytes past the end read 0).
 bool tag_at(ByteView view, std::uint64_t pos, const char (&tag)[5]);
 

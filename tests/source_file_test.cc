@@ -70,17 +70,33 @@ TEST(LoadSource, ReportsFilesThatCannotBeRead) {
     EXPECT_EQ(load_source(dir.path.string(), source), LoadStatus::cannot_open);
 }
 
-TEST(ByteView, ReadsZeroAtAndPastTheEnd) {
+TEST(SourceReader, HandsOutOnlyBytesInsideTheFile) {
+    test::TempDir dir;
+    test::write_file(dir.path / "five", "abcde");
     SourceBuffer source;
-    ASSERT_EQ(make_source("ab", source), LoadStatus::ok);
-    ByteView view = view_of(source);
-    EXPECT_EQ(byte_at(view, 1), 'b');
-    EXPECT_EQ(byte_at(view, 2), 0);
-    EXPECT_EQ(byte_at(view, UINT64_MAX), 0);
-    EXPECT_TRUE(holds(view, 0, 2));
-    EXPECT_FALSE(holds(view, 1, 2));
-    EXPECT_FALSE(holds(view, 3, 0));
-    EXPECT_FALSE(holds(view, 1, UINT64_MAX));
+    ASSERT_EQ(make_source("abcde", source), LoadStatus::ok);
+    EXPECT_EQ(byte_at(view_of(source), 4), 'e');
+    EXPECT_EQ(byte_at(view_of(source), 5), 0);
+    EXPECT_EQ(byte_at(view_of(source), UINT64_MAX), 0);
+
+    SourceReader in_memory = memory_reader(view_of(source));
+    SourceReader streamed;
+    ASSERT_EQ(open_reader((dir.path / "five").string(), streamed, 2), LoadStatus::ok);
+    for (SourceReader* reader : {&in_memory, &streamed}) {
+        EXPECT_EQ(reader->length, 5u);
+        const std::uint8_t* bytes = file_bytes(*reader, 3, 2);
+        ASSERT_NE(bytes, nullptr);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), 2), "de");
+        EXPECT_EQ(file_bytes(*reader, 4, 2), nullptr);
+        EXPECT_EQ(file_bytes(*reader, 5, 1), nullptr);
+        EXPECT_EQ(file_bytes(*reader, 1, UINT64_MAX), nullptr);
+        // Bytes past the end read as 0 where a reader asks for them.
+        std::span<const std::uint8_t> padded = reader_bytes(*reader, 3, 4);
+        ASSERT_GE(padded.size(), 4u);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(padded.data()), 4), std::string("de\0\0", 4));
+        EXPECT_FALSE(reader->failed);
+    }
+    close_reader(streamed);
 }
 
 }  // namespace
