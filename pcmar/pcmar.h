@@ -1,9 +1,8 @@
-// The pcmar run apart from files: options, the conversion of loaded bytes
-// into samples, and the sample object's assembler text.
+// The pcmar run apart from files: options, and the sample object's
+// assembler text, resampled from a source as it is written.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 
