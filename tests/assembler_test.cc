@@ -24,11 +24,22 @@ bool have(const char* tool) {
     GTEST_SKIP() << "arm-none-eabi binutils not installed (Debian: binutils-arm-none-eabi)"
 
 // Assembles `source` (a .s file in `dir`) and returns the bytes of .rodata;
-// `symbols` receives nm's listing.
+// `symbols` receives nm's listing. The label must be a global symbol of
+// the .rodata section.
 std::string assemble(const std::filesystem::path& dir, const std::string& source, std::string& symbols) {
     auto as = run(dir, "arm-none-eabi-as -o out.o " + quote(source));
     EXPECT_EQ(as.status, 0) << as.err;
     symbols = run(dir, "arm-none-eabi-nm out.o").out;
+    std::string label = source.substr(0, source.size() - 2);
+    std::string table = run(dir, "arm-none-eabi-objdump -t out.o").out;
+    std::size_t at = table.find("\t00000000 " + label + "\n");
+    EXPECT_NE(at, std::string::npos) << table;
+    if (at != std::string::npos) {
+        std::size_t start = table.rfind('\n', at) + 1;
+        std::string line = table.substr(start, at - start);
+        EXPECT_EQ(line.substr(9, 1), "g") << line;  // global binding
+        EXPECT_NE(line.find(" .rodata"), std::string::npos) << line;
+    }
     auto copy = run(dir, "arm-none-eabi-objcopy -O binary -j .rodata out.o rodata.bin");
     EXPECT_EQ(copy.status, 0) << copy.err;
     return test::read_file(dir / "rodata.bin");
