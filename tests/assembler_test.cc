@@ -14,13 +14,9 @@ namespace {
 using test::quote;
 using test::run;
 
-bool have(const char* tool) {
-    test::TempDir dir;
-    return run(dir.path, std::string("command -v ") + tool).status == 0;
-}
-
 #define REQUIRE_ARM_BINUTILS()                                                                   \
-    if (!have("arm-none-eabi-as") || !have("arm-none-eabi-objcopy") || !have("arm-none-eabi-nm")) \
+    if (!test::have_tool("arm-none-eabi-as") || !test::have_tool("arm-none-eabi-objcopy") || \
+        !test::have_tool("arm-none-eabi-nm"))                                                \
     GTEST_SKIP() << "arm-none-eabi binutils not installed (Debian: binutils-arm-none-eabi)"
 
 // Assembles `source` (a .s file in `dir`) and returns the bytes of .rodata;

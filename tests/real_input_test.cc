@@ -18,11 +18,6 @@ using test::run;
 
 const std::filesystem::path kFixtures = FIXTURES_DIR;
 
-bool have(const char* tool) {
-    test::TempDir dir;
-    return run(dir.path, std::string("command -v ") + tool).status == 0;
-}
-
 struct Record {
     std::uint32_t time;
     std::array<int, 4> bytes;
@@ -107,7 +102,7 @@ std::vector<std::array<int, 4>> records_from_output(const std::string& text) {
 }
 
 TEST(RealInput, MidiEventsMapOneToOneOntoRecords) {
-    if (!have("midicsv")) GTEST_SKIP() << "midicsv not installed (Debian: midicsv)";
+    if (!test::have_tool("midicsv")) GTEST_SKIP() << "midicsv not installed (Debian: midicsv)";
     for (const char* name : {"abc-waltz.mid", "csv-controllers.mid"}) {
         test::TempDir dir;
         std::filesystem::copy_file(kFixtures / name, dir.path / name);
@@ -144,7 +139,7 @@ struct WavCase {
 };
 
 TEST(RealInput, WavSamplesAreTheFramesThatTheResamplerPicks) {
-    if (!have("sox")) GTEST_SKIP() << "sox not installed (Debian: sox)";
+    if (!test::have_tool("sox")) GTEST_SKIP() << "sox not installed (Debian: sox)";
     const WavCase cases[] = {
         {"sox-stereo-44100.wav", "", 44100, 32000, 16, 2},
         {"sox-stereo-44100.wav", "-f0 ", 44100, 11025, 16, 2},

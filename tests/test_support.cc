@@ -42,6 +42,11 @@ RunResult run(const std::filesystem::path& dir, const std::string& command) {
     return result;
 }
 
+bool have_tool(const char* tool) {
+    TempDir dir;
+    return run(dir.path, std::string("command -v ") + tool).status == 0;
+}
+
 TempDir::TempDir() {
     std::random_device seed;
     path = std::filesystem::temp_directory_path() / ("converter-test-" + std::to_string(seed()));

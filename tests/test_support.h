@@ -66,6 +66,9 @@ struct TempDir {
     std::filesystem::path path;
 };
 
+// True when `tool` is on the PATH.
+bool have_tool(const char* tool);
+
 // Shell-quotes a path or argument.
 std::string quote(const std::string& text);
 
