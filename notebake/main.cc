@@ -7,13 +7,16 @@
 
 namespace {
 
+// A MIDI file is read a few bytes at a time, so a small window will do.
+constexpr std::size_t kInputWindow = 64 << 10;
+
 // Converts one file argument. Returns the exit status it calls for.
 int convert_file(const std::string& argument, SequenceState& state, TextSink& report, TextSink& errors) {
     OutputNames names = derive_output_names(argument);
     // The input is read while the output is written.
     SourceBuffer whole;
     SourceReader input;
-    LoadStatus loaded = open_input(argument, names.output_path, whole, input);
+    LoadStatus loaded = open_input(argument, names.output_path, whole, input, kInputWindow);
     if (loaded == LoadStatus::out_of_memory) {
         sink_write(errors, "Error: Not enough memory.\n");
         return 1;
@@ -29,7 +32,7 @@ int convert_file(const std::string& argument, SequenceState& state, TextSink& re
         close_reader(input);
         return 1;
     }
-    TextSink out = file_sink(file);
+    TextSink out = output_file_sink(file);
     write_preamble(out, names.label, argument);
     int status = convert_sequence(input, state, out, report, errors);
     bool unreadable = input.failed;

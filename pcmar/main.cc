@@ -32,7 +32,7 @@ int convert(const std::string& argument, ConversionSettings& settings, TextSink&
         sink_printf(errors, "Error: Can't create file %s\n", names.output_path.c_str());
         return 1;
     }
-    TextSink out = file_sink(output);
+    TextSink out = output_file_sink(output);
     bool read = write_sample_object(out, names.label, file, info, settings);
     close_reader(file);
     bool written = sink_flush(out);

@@ -33,25 +33,18 @@ struct SampleTexts {
 
 void write_sample_lines(TextSink& out, const std::int8_t* samples, std::uint32_t count) {
     static const SampleTexts texts;
-    constexpr std::size_t kLineBytes = 6 + kSamplesPerLine * 5;
-    constexpr std::uint32_t kLinesPerBatch = 64;
-    // Lines are made a batch at a time and handed over together; 3 spare
-    // bytes because each 8-byte move writes past the 5 bytes it means.
-    char batch[kLineBytes * kLinesPerBatch + 3];
-    char* p = batch;
+    // 3 spare bytes because each 8-byte move writes past the 5 bytes it means.
+    constexpr std::size_t kLineRoom = 6 + kSamplesPerLine * 5 + 3;
     for (std::uint32_t start = 0; start < count; start += kSamplesPerLine) {
         std::uint32_t n = count - start < kSamplesPerLine ? count - start : kSamplesPerLine;
+        char* p = sink_room(out, kLineRoom);
         std::memcpy(p, ".byte ", 6);
         p += 6;
         for (std::uint32_t i = 0; i < n; ++i, p += 5)
             std::memcpy(p, texts.text[static_cast<std::uint8_t>(samples[start + i])], 8);
         p[-1] = '\n';
-        if (p + kLineBytes > batch + kLineBytes * kLinesPerBatch) {
-            sink_write(out, std::string_view(batch, static_cast<std::size_t>(p - batch)));
-            p = batch;
-        }
+        sink_advance(out, p);
     }
-    sink_write(out, std::string_view(batch, static_cast<std::size_t>(p - batch)));
 }
 
 std::size_t parse_options(std::span<const char* const> args, ConversionSettings& settings) {

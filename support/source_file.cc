@@ -80,6 +80,8 @@ LoadStatus open_reader(const std::string& path, SourceReader& out, std::size_t w
 }
 
 LoadStatus attach_reader(std::FILE* file, SourceReader& out, std::size_t window_capacity) {
+    // The window is the only buffer: each refill is one read of the file.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     std::uint64_t length = 0;
     if (!seek_length(file, length)) {
         std::fclose(file);
@@ -99,9 +101,9 @@ LoadStatus attach_reader(std::FILE* file, SourceReader& out, std::size_t window_
 }
 
 LoadStatus open_input(const std::string& path, const std::string& output_path, SourceBuffer& whole,
-                      SourceReader& reader) {
+                      SourceReader& reader, std::size_t window_capacity) {
     std::error_code ignored;
-    if (!std::filesystem::equivalent(path, output_path, ignored)) return open_reader(path, reader);
+    if (!std::filesystem::equivalent(path, output_path, ignored)) return open_reader(path, reader, window_capacity);
     LoadStatus status = load_source(path, whole);
     if (status == LoadStatus::ok) reader = memory_reader(view_of(whole));
     return status;

@@ -105,7 +105,7 @@ inline const std::uint8_t* file_bytes(SourceReader& reader, std::uint64_t pos, s
 // the output about to be written (`output_path` names the same file) is
 // loaded whole into `whole` first, as writing the output replaces it.
 LoadStatus open_input(const std::string& path, const std::string& output_path, SourceBuffer& whole,
-                      SourceReader& reader);
+                      SourceReader& reader, std::size_t window_capacity = kDefaultWindow);
 
 struct OutputNames {
     std::string output_path;  // the input path with its extension replaced by ".s"

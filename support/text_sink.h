@@ -1,16 +1,18 @@
 // A byte sink for the converters' text: the output file, standard output or
-// standard error in the programs, a plain string in tests and fuzzers.
+// standard error in the programs, memory in tests and fuzzers.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
-#include <string>
+#include <memory>
 #include <string_view>
 
 struct TextSink {
-    std::string buffer;         // text written but not yet passed to `file`
-    std::FILE* file = nullptr;  // null: the text stays in `buffer`
-    // Pass the buffer on to `file` once it holds this many bytes; 0 passes
+    std::unique_ptr<char[]> data;  // text written but not yet passed to `file`
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+    std::FILE* file = nullptr;  // null: the text stays in memory
+    // Pass the text on to `file` once this many bytes are held; 0 passes
     // every write on at once (used for messages, so that they interleave
     // with other output in the order they were made).
     std::size_t flush_at = 1 << 16;
@@ -20,13 +22,40 @@ struct TextSink {
 TextSink memory_sink();
 TextSink file_sink(std::FILE* file, std::size_t flush_at = 1 << 16);
 
-// Hands the buffered text to the file. Returns false once any write failed.
+// Bytes an output sink hands to its file at once: few enough writes that
+// their cost does not count, and a buffer that still fits in the cache.
+inline constexpr std::size_t kOutputChunk = 256 << 10;
+
+// A sink for a converter's output file. The sink is the only buffer: the
+// file's own buffering is turned off, so each pass is one write.
+TextSink output_file_sink(std::FILE* file);
+
+// The text held (for a memory sink, all that was written).
+inline std::string_view sink_text(const TextSink& sink) { return {sink.data.get(), sink.size}; }
+
+// Hands the held text to the file. Returns false once any write failed.
 bool sink_flush(TextSink& sink);
 
-inline void sink_write(TextSink& sink, std::string_view text) {
-    sink.buffer.append(text);
-    if (sink.file && sink.buffer.size() >= sink.flush_at) sink_flush(sink);
+// Makes room for at least `bytes` more bytes after the text.
+void sink_grow(TextSink& sink, std::size_t bytes);
+
+// Writing in place: text is put at sink_room(sink, n), at most n bytes of
+// it, and sink_advance then takes it in up to `end`.
+inline char* sink_room(TextSink& sink, std::size_t bytes) {
+    if (sink.capacity - sink.size < bytes) sink_grow(sink, bytes);
+    return sink.data.get() + sink.size;
 }
+
+inline void sink_advance(TextSink& sink, char* end) {
+    sink.size = static_cast<std::size_t>(end - sink.data.get());
+    if (sink.file && sink.size >= sink.flush_at) sink_flush(sink);
+}
+
+void sink_write(TextSink& sink, std::string_view text);
+
+// Writes the decimal form of `value` (as printf's "%d" or "%u") at `out`
+// and returns its end; at most 20 characters.
+char* format_int(char* out, std::int64_t value);
 
 // Appends the decimal form of `value` (as printf's "%d" or "%u").
 void sink_write_int(TextSink& sink, std::int64_t value);

@@ -23,9 +23,9 @@ inline Conversion convert_midi(const Bytes& file) {
     Conversion result;
     SourceReader reader = memory_reader(view_of(source));
     result.status = convert_sequence(reader, state, out, report, errors);
-    result.out = out.buffer;
-    result.report = report.buffer;
-    result.errors = errors.buffer;
+    result.out = std::string(sink_text(out));
+    result.report = std::string(sink_text(report));
+    result.errors = std::string(sink_text(errors));
     return result;
 }
 

@@ -173,7 +173,7 @@ TEST(ReadSmf, RunningStatusDoesNotCarryOverFromAnEarlierFile) {
     SourceReader second_reader = memory_reader(view_of(second));
     EXPECT_EQ(convert_sequence(first_reader, state, out, report, errors), 0);
     EXPECT_EQ(convert_sequence(second_reader, state, out, report, errors), 1);
-    EXPECT_EQ(errors.buffer, "\nRunning Status Illegal, abort...\n");
+    EXPECT_EQ(sink_text(errors), "\nRunning Status Illegal, abort...\n");
 }
 
 }  // namespace
@@ -200,9 +200,9 @@ TEST(ReadSmf, ReadingThroughAnySizeOfWindowGivesTheSameOutput) {
             ASSERT_EQ(open_reader(path.string(), streamed, window), LoadStatus::ok);
             TextSink out2 = memory_sink(), report2 = memory_sink(), errors2 = memory_sink();
             EXPECT_EQ(convert_sequence(streamed, state, out2, report2, errors2), status) << path;
-            EXPECT_EQ(out2.buffer, out.buffer) << path << ", window " << window;
-            EXPECT_EQ(report2.buffer, report.buffer) << path;
-            EXPECT_EQ(errors2.buffer, errors.buffer) << path;
+            EXPECT_EQ(sink_text(out2), sink_text(out)) << path << ", window " << window;
+            EXPECT_EQ(sink_text(report2), sink_text(report)) << path;
+            EXPECT_EQ(sink_text(errors2), sink_text(errors)) << path;
             close_reader(streamed);
         }
     }

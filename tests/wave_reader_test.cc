@@ -30,8 +30,8 @@ Parsed parse(const Bytes& file, int forced_index = -1) {
     TextSink report = memory_sink(), errors = memory_sink();
     SourceReader reader = memory_reader(view_of(source));
     p.status = parse_wave(reader, p.info, p.settings, report, errors);
-    p.report = report.buffer;
-    p.errors = errors.buffer;
+    p.report = std::string(sink_text(report));
+    p.errors = std::string(sink_text(errors));
     return p;
 }
 

@@ -16,17 +16,17 @@ void require(bool condition) {
     if (!condition) std::abort();
 }
 
-bool ends_with(const std::string& text, std::string_view tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+bool ends_with(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
-std::size_t count_lines(const std::string& text) {
+std::size_t count_lines(std::string_view text) {
     std::size_t lines = 0;
     for (char c : text) lines += c == '\n';
     return lines;
 }
 
-bool known_failure(const std::string& message) {
+bool known_failure(std::string_view message) {
     for (auto status : {ReadStatus::header_illegal, ReadStatus::header_length_illegal, ReadStatus::header_truncated,
                         ReadStatus::track_illegal, ReadStatus::track_truncated, ReadStatus::running_status_illegal})
         if (message == reader_message(status)) return true;
@@ -51,29 +51,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(attach_reader(file, streamed, 1 + data[size - 1] % 32) == LoadStatus::ok);
         TextSink out2 = memory_sink(), report2 = memory_sink(), errors2 = memory_sink();
         require(convert_sequence(streamed, state, out2, report2, errors2) == status);
-        require(out2.buffer == out.buffer && report2.buffer == report.buffer && errors2.buffer == errors.buffer);
+        require(sink_text(out2) == sink_text(out) && sink_text(report2) == sink_text(report) && sink_text(errors2) == sink_text(errors));
         close_reader(streamed);
     }
 
     // The header lines come first whenever the header was whole.
-    bool header_written = out.buffer.rfind("\t@ SMF Format : ", 0) == 0;
+    bool header_written = sink_text(out).rfind("\t@ SMF Format : ", 0) == 0;
     if (status == 0) {
-        require(errors.buffer.empty());
+        require(sink_text(errors).empty());
         require(header_written);
-        require(ends_with(out.buffer, kEndRecord));
+        require(ends_with(sink_text(out), kEndRecord));
         // Only the end record is all 0xff; every line is one record.
-        require(out.buffer.find(kEndRecord) == out.buffer.size() - kEndRecord.size());
-        require(count_lines(report.buffer) == 16);
-        require(report.buffer.rfind("[channel:01 , max:", 0) == 0);
+        require(sink_text(out).find(kEndRecord) == sink_text(out).size() - kEndRecord.size());
+        require(count_lines(sink_text(report)) == 16);
+        require(sink_text(report).rfind("[channel:01 , max:", 0) == 0);
         require(state.events.records == nullptr);  // released by the writer
     } else {
         require(status == 1);
-        require(known_failure(errors.buffer));
-        require(report.buffer.empty());
-        require(!ends_with(out.buffer, kEndRecord));
-        bool header_failure = errors.buffer.find("HeaderChunk") != std::string::npos;
+        require(known_failure(sink_text(errors)));
+        require(sink_text(report).empty());
+        require(!ends_with(sink_text(out), kEndRecord));
+        bool header_failure = sink_text(errors).find("HeaderChunk") != std::string_view::npos;
         require(header_written != header_failure);
-        require(!header_written || count_lines(out.buffer) == 3);
+        require(!header_written || count_lines(sink_text(out)) == 3);
     }
     return 0;
 }

@@ -34,13 +34,13 @@ std::string_view split_options(std::string_view input, std::vector<std::string>&
     return input.substr(end + 1);
 }
 
-void check_object(const std::string& text, const ConversionSettings& settings) {
+void check_object(std::string_view text, const ConversionSettings& settings) {
     std::uint32_t count = settings.output_count;
     std::string counted = ".long " + std::to_string(static_cast<int>(count)) + "\n";
-    require(text.find(counted) != std::string::npos);
+    require(text.find(counted) != std::string_view::npos);
     // Exactly `count` values on ceil(count / 16) lines, all full but the last.
     std::size_t values = 0, lines = 0;
-    for (std::size_t at = 0; (at = text.find(".byte ", at)) != std::string::npos; ++lines) {
+    for (std::size_t at = 0; (at = text.find(".byte ", at)) != std::string_view::npos; ++lines) {
         std::size_t end = text.find('\n', at);
         std::size_t length = end - at - 6;
         require(length % 5 == 4 && length <= 16 * 5 - 1);
@@ -61,19 +61,20 @@ std::string convert(SourceReader& reader, ConversionSettings settings) {
     WaveStatus status = parse_wave(reader, info, settings, report, errors);
     if (status != WaveStatus::ok) {
         require(status != WaveStatus::unreadable);
-        require(report.buffer.empty());
-        require(errors.buffer.rfind("Error: ", 0) == 0 || errors.buffer.rfind("Warning: ", 0) == 0);
-        return errors.buffer;
+        require(sink_text(report).empty());
+        require(sink_text(errors).rfind("Error: ", 0) == 0 || sink_text(errors).rfind("Warning: ", 0) == 0);
+        return std::string(sink_text(errors));
     }
     require(settings.rate_index >= 0 && settings.rate_index <= 3);
     require(settings.output_rate == kRateTable[settings.rate_index]);
     require(info.samples + info.data_size <= reader.length);
-    if (settings.output_count > kMaxFuzzedCount) return errors.buffer + report.buffer;
+    std::string text = std::string(sink_text(errors)) + std::string(sink_text(report));
+    if (settings.output_count > kMaxFuzzedCount) return text;
 
     TextSink out = memory_sink();
     require(write_sample_object(out, "label", reader, info, settings));
-    check_object(out.buffer, settings);
-    return errors.buffer + report.buffer + out.buffer;
+    check_object(sink_text(out), settings);
+    return text + std::string(sink_text(out));
 }
 
 }  // namespace

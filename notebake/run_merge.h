@@ -1,0 +1,82 @@
+// Time order without holding the events. The recording rules must see the
+// events in file order, yet the table is written in time order. Each
+// track's records come in ascending time, so the records form a few
+// ascending runs in file order. A first walk through the file notes where
+// each run starts, with the walk's state and the channel controls there;
+// each run can then be decoded again on its own from that point, and the
+// runs are merged in time order as they are decoded.
+#pragma once
+
+#include <cstdint>
+
+#include "event_list.h"
+#include "smf_reader.h"
+#include "source_file.h"
+
+// Where one run starts: everything needed to decode its records again.
+struct RunStart {
+    TrackWalk walk;                // just before the run's first event
+    ChannelControls channels[16];  // as they stand there
+    std::uint64_t records = 0;     // in the run
+};
+
+struct RunPlan {
+    RunStart runs[kMaxMergedRuns];
+    std::size_t count = 0;
+    bool too_many = false;  // the file makes more runs than can be merged
+};
+
+// Walks the tracks from `walk` on, applying the recording rules, and notes
+// where each run of records starts. Stops early, with too_many set, at the
+// first run too many. Returns how the walk ended.
+ReadStatus plan_runs(SourceReader& file, TrackWalk walk, RunPlan& plan);
+
+// Records a run decodes at a time: the decoder then runs in a tight loop
+// over one part of the file, apart from the merge.
+inline constexpr std::size_t kRunBatch = 128;
+
+// One run being decoded again.
+struct RunCursor {
+    SourceReader reader;  // a window of its own onto the file
+    TrackWalk walk;
+    ChannelControls channels[16];
+    std::uint64_t left = 0;  // records not yet decoded
+    EventRecord batch[kRunBatch];
+    std::size_t batch_size = 0;
+    std::size_t batch_next = 0;  // the run's next record in `batch`
+};
+
+struct RunMerge {
+    RunCursor cursors[kMaxMergedRuns];
+    RunTree tree;
+    // The file no longer decoded as the plan found it (it could not be read
+    // again, or it changed in between).
+    bool failed = false;
+};
+
+// Window of each cursor onto a file; the cursors of a file of many tracks
+// share the file's reading between them.
+inline constexpr std::size_t kRunWindow = 16 << 10;
+
+// Takes up every run of `plan` where it starts. False when the file cannot
+// be read again (merge.failed).
+bool start_merge(SourceReader& file, const RunPlan& plan, RunMerge& merge);
+
+// Decodes the run's next batch of records. False when the run is used up
+// or could not be decoded again (then `failed` is set).
+bool decode_batch(RunCursor& cursor, bool& failed);
+
+// The next record of the file in time order; false after the last, or on
+// failure (merge.failed).
+inline bool next_merged(RunMerge& merge, EventRecord& record) {
+    std::uint64_t first = first_key(merge.tree);
+    if (first == RunTree::kUsedUp || merge.failed) return false;
+    std::size_t r = run_of(first);
+    RunCursor& cursor = merge.cursors[r];
+    record = cursor.batch[cursor.batch_next++];
+    bool more = cursor.batch_next < cursor.batch_size || decode_batch(cursor, merge.failed);
+    replace_key(merge.tree, r, more ? RunTree::key(cursor.batch[cursor.batch_next].time, r) : RunTree::kUsedUp);
+    return true;
+}
+
+void close_merge(RunMerge& merge);
