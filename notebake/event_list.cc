@@ -5,14 +5,6 @@
 
 namespace {
 
-// Controllers that the recording rules treat specially.
-constexpr int kDataEntry = 6;
-constexpr int kVolume = 7;
-constexpr int kRpnLsb = 100;
-constexpr int kRpnMsb = 101;
-constexpr int kPlayerRenumbered = 111;
-constexpr int kPlayerNumber = 56;
-
 int append(EventList& list, EventRecord record) {
     if (list.count == list.capacity) {
         std::size_t capacity = list.capacity + kEventListStep;
@@ -30,18 +22,6 @@ int append(EventList& list, EventRecord record) {
     }
     list.records[list.count++] = record;
     return 0;
-}
-
-// Scales a 7-bit level so that full scale 127 becomes 128 (0 to 126 stay).
-int scale_level(int value) { return value * 128 / 127; }
-
-// A pitch bend in 1/256 semitone: full deflection equals the bend range.
-std::int16_t pitch_offset(int data1, int data2, std::int32_t bend_range) {
-    std::int32_t bend = (data2 - 64) * 128 + data1;
-    // Division by 32 rounding toward minus infinity; >> on a negative value
-    // is an arithmetic shift in C++20.
-    std::int32_t scaled = (bend * bend_range) >> 5;
-    return static_cast<std::int16_t>(scaled);
 }
 
 // Returns the end of the ascending run that starts at `begin`.
@@ -81,39 +61,9 @@ void release(EventList& list) {
 }
 
 int record_event(EventList& list, std::uint32_t time, int channel, int kind, int data1, int data2) {
-    ChannelControls& controls = list.channels[channel & 0x0F];
-    if (kind == kControlChange) {
-        switch (data1) {
-            case kRpnLsb:
-                controls.rpn_lsb = data2;
-                return 0;
-            case kRpnMsb:
-                controls.rpn_msb = data2;
-                return 0;
-            case kDataEntry:
-                // Only registered parameter 0/0, the pitch-bend range, is kept.
-                if (controls.rpn_lsb == 0 && controls.rpn_msb == 0) controls.bend_range = data2;
-                return 0;
-            case kVolume:
-                data2 = scale_level(data2);
-                break;
-            case kPlayerRenumbered:
-                data1 = kPlayerNumber;
-                break;
-            default:
-                break;
-        }
-    } else if (kind == kNoteOn) {
-        // Tested before the cut to 8 bits: only velocity 0 ends a note here.
-        data2 = scale_level(data2);
-        if (data2 == 0) kind = kNoteOff;
-    } else if (kind == kPitchBend) {
-        auto offset = static_cast<std::uint16_t>(pitch_offset(data1, data2, controls.bend_range));
-        data1 = offset & 0xFF;
-        data2 = offset >> 8;
-    }
-    return append(list, EventRecord{time, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(kind),
-                                    static_cast<std::uint8_t>(data1), static_cast<std::uint8_t>(data2)});
+    EventRecord record;
+    if (!apply_recording_rules(list.channels, time, channel, kind, data1, data2, record)) return 0;
+    return append(list, record);
 }
 
 namespace {
@@ -155,17 +105,33 @@ int sort_events(EventList& list) {
     return 0;
 }
 
+void start_tree(RunTree& tree, std::size_t runs) {
+    tree.leaves = 1;
+    while (tree.leaves < runs) tree.leaves *= 2;
+    std::fill(tree.leaf_keys, tree.leaf_keys + tree.leaves, RunTree::kUsedUp);
+}
+
+void build_tree(RunTree& tree) {
+    // Winners of each node's match, bottom up; the losers stay in the nodes.
+    std::uint64_t winners[2 * kMaxMergedRuns];
+    std::copy(tree.leaf_keys, tree.leaf_keys + tree.leaves, winners + tree.leaves);
+    for (std::size_t node = tree.leaves - 1; node >= 1; --node) {
+        std::uint64_t left = winners[2 * node], right = winners[2 * node + 1];
+        winners[node] = std::min(left, right);
+        tree.losers[node] = std::max(left, right);
+    }
+    tree.winner = winners[1];
+}
+
 TimeWalk walk_in_time_order(const EventList& list) {
     TimeWalk walk;
     const EventRecord* records = list.records.get();
-    while (walk.leaves < list.runs) walk.leaves *= 2;
-    std::fill(walk.tree, walk.tree + 2 * walk.leaves, TimeWalk::kUsedUp);
+    start_tree(walk.tree, list.runs);
     for (std::size_t r = 0; r < list.runs; ++r) {
         std::size_t end = r + 1 < list.runs ? list.run_starts[r + 1] : list.count;
         walk.runs[r] = TimeWalk::Run{records + list.run_starts[r], records + end};
-        walk.tree[walk.leaves + r] = TimeWalk::key(walk.runs[r].next->time, r);
+        set_leaf(walk.tree, r, RunTree::key(walk.runs[r].next->time, r));
     }
-    for (std::size_t node = walk.leaves - 1; node >= 1; --node)
-        walk.tree[node] = std::min(walk.tree[2 * node], walk.tree[2 * node + 1]);
+    build_tree(walk.tree);
     return walk;
 }

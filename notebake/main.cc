@@ -7,7 +7,8 @@
 
 namespace {
 
-// A MIDI file is read a few bytes at a time, so a small window will do.
+// A MIDI file is read a few bytes at a time, so a small window will do; the
+// runs of the merge read through windows of their own.
 constexpr std::size_t kInputWindow = 64 << 10;
 
 // Converts one file argument. Returns the exit status it calls for.

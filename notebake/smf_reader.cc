@@ -1,5 +1,6 @@
 #include "smf_reader.h"
 
+#include <bit>
 #include <cstring>
 
 namespace {
@@ -8,6 +9,10 @@ constexpr std::uint64_t kHeaderSize = 14;
 constexpr std::uint64_t kChunkHeadSize = 8;
 constexpr std::uint8_t kMeta = 0xFF;
 constexpr std::uint8_t kSetTempo = 0x51;
+
+// Bytes that always hold a channel message with a delta time of up to four
+// bytes; events with fewer bytes left in the file take the careful path.
+constexpr std::size_t kQuickEventBytes = 8;
 
 std::uint32_t be16(const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] << 8 | p[1]); }
 
@@ -43,20 +48,19 @@ std::uint32_t tempo_to_bpm(std::uint32_t microseconds) {
     return static_cast<std::uint32_t>(static_cast<std::int64_t>(60.0 / seconds));
 }
 
-ReadStatus record(EventList& events, std::uint32_t time, int channel, int kind, int data1, int data2) {
-    return record_event(events, time, channel, kind, data1, data2) == 0 ? ReadStatus::ok
-                                                                        : ReadStatus::out_of_memory;
+EventRecord channel_event(std::uint32_t time, std::uint8_t status, const std::uint8_t* data, int data_bytes) {
+    return EventRecord{time, static_cast<std::uint8_t>(status & 0x0F), static_cast<std::uint8_t>(status & 0xF0),
+                       data[0], data_bytes == 2 ? data[1] : std::uint8_t{0}};
 }
 
 // A channel message whose data bytes start at `data_pos`.
-DispatchResult channel_message(SourceReader& file, std::uint8_t status, std::uint64_t data_pos, EventList& events,
-                               std::uint32_t time) {
+DispatchResult channel_message(SourceReader& file, std::uint8_t status, std::uint64_t data_pos, std::uint32_t time,
+                               EventRecord& event) {
     int data_bytes = data_byte_count(status);
     const std::uint8_t* data = file_bytes(file, data_pos, static_cast<std::size_t>(data_bytes));
     if (!data) return {missing(file), 0};
-    int data1 = data[0];
-    int data2 = data_bytes == 2 ? data[1] : 0;
-    return {record(events, time, status & 0x0F, status & 0xF0, data1, data2), static_cast<std::uint64_t>(data_bytes)};
+    event = channel_event(time, status, data, data_bytes);
+    return {ReadStatus::ok, static_cast<std::uint64_t>(data_bytes), true};
 }
 
 // Skips a length-prefixed payload whose length starts at `pos`; `length`
@@ -68,7 +72,7 @@ ReadStatus skip_payload(SourceReader& file, std::uint64_t pos, VarLen& size, std
     return ReadStatus::ok;
 }
 
-DispatchResult meta_event(SourceReader& file, std::uint64_t pos, EventList& events, std::uint32_t time) {
+DispatchResult meta_event(SourceReader& file, std::uint64_t pos, std::uint32_t time, EventRecord& event) {
     const std::uint8_t* type_byte = file_bytes(file, pos + 1, 1);
     if (!type_byte) return {missing(file), 0};
     std::uint8_t type = *type_byte;
@@ -76,15 +80,89 @@ DispatchResult meta_event(SourceReader& file, std::uint64_t pos, EventList& even
     std::uint64_t payload = 0;
     ReadStatus status = skip_payload(file, pos + 2, size, payload);
     if (status != ReadStatus::ok) return {status, 0};
-    if (type == kSetTempo) {
-        // The tempo is the three bytes after the length, whatever the length says.
-        const std::uint8_t* tempo = file_bytes(file, pos + 2 + size.size, 3);
-        if (!tempo) return {missing(file), 0};
-        std::uint32_t microseconds = be16(tempo) << 8 | tempo[2];
-        std::uint32_t bpm = tempo_to_bpm(microseconds);
-        status = record(events, time, 1, kTempo, bpm & 0xFF, (bpm >> 8) & 0xFF);
+    if (type != kSetTempo) return {ReadStatus::ok, 2 + payload};
+    // The tempo is the three bytes after the length, whatever the length says.
+    const std::uint8_t* tempo = file_bytes(file, pos + 2 + size.size, 3);
+    if (!tempo) return {missing(file), 0};
+    std::uint32_t bpm = tempo_to_bpm(be16(tempo) << 8 | tempo[2]);
+    event = EventRecord{time, 1, kTempo, static_cast<std::uint8_t>(bpm & 0xFF), static_cast<std::uint8_t>((bpm >> 8) & 0xFF)};
+    return {ReadStatus::ok, 2 + payload, true};
+}
+
+bool stop(TrackWalk& walk, ReadStatus status) {
+    walk.status = status;
+    return false;
+}
+
+// Starts the track chunk whose head lies at walk.pos.
+bool begin_chunk(SourceReader& file, TrackWalk& walk) {
+    std::uint8_t head[kChunkHeadSize];
+    if (!copy_head(file, walk.pos, head, kChunkHeadSize)) return stop(walk, ReadStatus::unreadable);
+    if (!tag_at(ByteView{head, kChunkHeadSize}, 0, "MTrk")) return stop(walk, ReadStatus::track_illegal);
+    if (walk.pos + kChunkHeadSize > file.length) return stop(walk, ReadStatus::track_truncated);
+    walk.chunk_length = static_cast<std::int32_t>(be32(head + 4));
+    walk.pos += kChunkHeadSize;
+    walk.consumed = 0;
+    walk.track_time = 0;
+    --walk.tracks_left;
+    return true;
+}
+
+// Data bytes of a channel message, by the upper four bits of its status.
+constexpr std::uint8_t kDataBytes[16] = {0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 2, 2, 1, 1, 2, 0};
+
+// Decodes, straight from the window, the plain events from walk.pos on:
+// channel messages with a delta time of up to four bytes whose bytes all lie
+// in the file and the window. Stops before anything else (a meta or system
+// event, the end of the chunk or of the window, a data byte with no
+// running status), which the careful path then takes. Returns the count.
+std::size_t quick_channel_events(SourceReader& file, TrackWalk& walk, EventRecord* events, std::size_t capacity) {
+    if (walk.pos > file.length || file.length - walk.pos < kQuickEventBytes) return 0;
+    std::span<const std::uint8_t> bytes = reader_bytes(file, walk.pos, kQuickEventBytes);
+    if (bytes.empty()) return 0;
+    const std::uint8_t* const begin = bytes.data();
+    const std::uint8_t* p = begin;
+    // The last place where kQuickEventBytes bytes of the file still follow.
+    const std::uint8_t* const last =
+        begin + (std::min<std::uint64_t>(bytes.size(), file.length - walk.pos) - kQuickEventBytes);
+    std::uint32_t consumed = walk.consumed;
+    std::uint32_t time = walk.track_time;
+    std::uint8_t running = walk.running_status;
+    std::size_t count = 0;
+    while (count < capacity && p <= last && static_cast<std::int32_t>(consumed) < walk.chunk_length) {
+        // The delta time's bytes, low byte first in `word`; the first byte
+        // with its top bit clear ends the quantity. Decoded without a branch
+        // on its length, which varies from event to event.
+        std::uint32_t word = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                             static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+        std::uint32_t ends = ~word & 0x80808080u;
+        if (ends == 0) break;  // five bytes or more
+        auto delta_bytes = static_cast<std::size_t>(std::countr_zero(ends) / 8 + 1);
+        std::uint32_t all_four = (word & 0x7F) << 21 | (word >> 8 & 0x7F) << 14 | (word >> 16 & 0x7F) << 7 |
+                                 (word >> 24 & 0x7F);
+        std::uint32_t delta = all_four >> (7 * (4 - delta_bytes));
+
+        std::uint8_t byte = p[delta_bytes];
+        bool has_status = byte >= 0x80;
+        std::uint8_t status = has_status ? byte : running;
+        // A system or meta event, or a data byte with no running status.
+        if (status < 0x80 || status >= 0xF0) break;
+        running = status;
+        const std::uint8_t* data = p + delta_bytes + (has_status ? 1 : 0);
+        std::size_t data_bytes = kDataBytes[status >> 4];
+        time += delta;
+        events[count++] = EventRecord{time, static_cast<std::uint8_t>(status & 0x0F),
+                                      static_cast<std::uint8_t>(status & 0xF0), data[0],
+                                      static_cast<std::uint8_t>(data[1] & (data_bytes == 2 ? 0xFF : 0))};
+        auto length = static_cast<std::size_t>(data - p) + data_bytes;
+        p += length;
+        consumed += static_cast<std::uint32_t>(length);
     }
-    return {status, 2 + payload};
+    walk.pos += static_cast<std::uint64_t>(p - begin);
+    walk.consumed = consumed;
+    walk.track_time = time;
+    walk.running_status = running;
+    return count;
 }
 
 }  // namespace
@@ -104,6 +182,11 @@ const char* reader_message(ReadStatus status) {
     return "";
 }
 
+ReadStatus report_failure(ReadStatus status, TextSink& errors) {
+    if (status != ReadStatus::ok && status != ReadStatus::unreadable) sink_write(errors, reader_message(status));
+    return status;
+}
+
 bool read_var_len(SourceReader& file, std::uint64_t pos, VarLen& out) {
     out = VarLen{};
     // No limit on the number of bytes: the end of the file bounds the loop.
@@ -117,9 +200,9 @@ bool read_var_len(SourceReader& file, std::uint64_t pos, VarLen& out) {
     }
 }
 
-DispatchResult dispatch_event(SourceReader& file, std::uint8_t status, std::uint64_t pos, ReaderState& reader,
-                              EventList& events, std::uint32_t track_time) {
-    if (status == kMeta) return meta_event(file, pos, events, track_time);
+DispatchResult dispatch_event(SourceReader& file, std::uint8_t status, std::uint64_t pos, TrackWalk& walk,
+                              EventRecord& event) {
+    if (status == kMeta) return meta_event(file, pos, walk.track_time, event);
     if (status >= 0xF0) {
         // System exclusive and the other system bytes: a length, then skip.
         VarLen size;
@@ -130,53 +213,62 @@ DispatchResult dispatch_event(SourceReader& file, std::uint8_t status, std::uint
     if (status < 0x80) {
         // A data byte: the message continues under the running status, as if
         // that status byte stood just before this one.
-        if (reader.running_status == 0) return {ReadStatus::running_status_illegal, 0};
-        return channel_message(file, reader.running_status, pos, events, track_time);
+        if (walk.running_status == 0) return {ReadStatus::running_status_illegal, 0};
+        return channel_message(file, walk.running_status, pos, walk.track_time, event);
     }
-    reader.running_status = status;
-    DispatchResult result = channel_message(file, status, pos + 1, events, track_time);
+    walk.running_status = status;
+    DispatchResult result = channel_message(file, status, pos + 1, walk.track_time, event);
     result.length += 1;
     return result;
 }
 
-namespace {
+bool next_event(SourceReader& file, TrackWalk& walk, EventRecord& event) {
+    for (;;) {
+        // Compared as signed 32-bit numbers: a length of 2^31 or more reads
+        // no events. Every event lies inside the file, so `consumed` cannot
+        // wrap. The next chunk starts right after the last event decoded.
+        while (static_cast<std::int32_t>(walk.consumed) >= walk.chunk_length) {
+            if (walk.tracks_left == 0) return stop(walk, ReadStatus::ok);
+            if (!begin_chunk(file, walk)) return false;
+        }
+        if (quick_channel_events(file, walk, &event, 1) == 1) return true;
 
-// Walks the events of the track chunk at `chunk`; `next` becomes the
-// position right after the last event decoded.
-ReadStatus read_track(SourceReader& file, std::uint64_t chunk, std::uint64_t& next, ReaderState& reader,
-                      EventList& events) {
-    std::uint8_t head[kChunkHeadSize];
-    if (!copy_head(file, chunk, head, kChunkHeadSize)) return ReadStatus::unreadable;
-    if (!tag_at(ByteView{head, kChunkHeadSize}, 0, "MTrk")) return ReadStatus::track_illegal;
-    if (chunk + kChunkHeadSize > file.length) return ReadStatus::track_truncated;
-    auto chunk_length = static_cast<std::int32_t>(be32(head + 4));
-    std::uint64_t pos = chunk + kChunkHeadSize;
-    std::uint32_t consumed = 0;
-    std::uint32_t track_time = 0;
-    // Compared as signed 32-bit numbers: a length of 2^31 or more reads no
-    // events. Every event lies inside the file, so `consumed` cannot wrap.
-    while (static_cast<std::int32_t>(consumed) < chunk_length) {
         VarLen delta;
-        if (!read_var_len(file, pos, delta)) return missing(file);
-        track_time += delta.value;
-        std::uint64_t status_pos = pos + delta.size;
+        if (!read_var_len(file, walk.pos, delta)) return stop(walk, missing(file));
+        walk.track_time += delta.value;
+        std::uint64_t status_pos = walk.pos + delta.size;
         const std::uint8_t* status = file_bytes(file, status_pos, 1);
-        if (!status) return missing(file);
-        DispatchResult event = dispatch_event(file, *status, status_pos, reader, events, track_time);
-        if (event.status != ReadStatus::ok) return event.status;
-        pos = status_pos + event.length;
-        consumed += static_cast<std::uint32_t>(delta.size + event.length);
+        if (!status) return stop(walk, missing(file));
+        DispatchResult decoded = dispatch_event(file, *status, status_pos, walk, event);
+        if (decoded.status != ReadStatus::ok) return stop(walk, decoded.status);
+        walk.pos = status_pos + decoded.length;
+        walk.consumed += static_cast<std::uint32_t>(delta.size + decoded.length);
+        if (decoded.has_event) return true;
     }
-    next = pos;
-    return ReadStatus::ok;
 }
 
-ReadStatus read_tracks(SourceReader& file, TextSink& out, ReaderState& reader, EventList& events) {
+std::size_t next_events(SourceReader& file, TrackWalk& walk, EventRecord* events, std::size_t capacity) {
+    std::size_t count = 0;
+    while (count < capacity) {
+        count += quick_channel_events(file, walk, events + count, capacity - count);
+        if (count == capacity || !next_event(file, walk, events[count])) break;
+        ++count;
+    }
+    return count;
+}
+
+ReadStatus read_header(SourceReader& file, TextSink& out, TextSink& errors, ReaderState& reader, TrackWalk& walk) {
     std::uint8_t header[kHeaderSize];
-    if (!copy_head(file, 0, header, kHeaderSize)) return ReadStatus::unreadable;
-    if (!tag_at(ByteView{header, kHeaderSize}, 0, "MThd")) return ReadStatus::header_illegal;
-    if (be32(header + 4) != 6) return ReadStatus::header_length_illegal;
-    if (file.length < kHeaderSize) return ReadStatus::header_truncated;
+    ReadStatus status = ReadStatus::ok;
+    if (!copy_head(file, 0, header, kHeaderSize))
+        status = ReadStatus::unreadable;
+    else if (!tag_at(ByteView{header, kHeaderSize}, 0, "MThd"))
+        status = ReadStatus::header_illegal;
+    else if (be32(header + 4) != 6)
+        status = ReadStatus::header_length_illegal;
+    else if (file.length < kHeaderSize)
+        status = ReadStatus::header_truncated;
+    if (status != ReadStatus::ok) return report_failure(status, errors);
 
     std::uint32_t format = be16(header + 8);
     std::uint32_t tracks = be16(header + 10);
@@ -189,18 +281,23 @@ ReadStatus read_tracks(SourceReader& file, TextSink& out, ReaderState& reader, E
     sink_write_int(out, reader.division);
     sink_write(out, "\n");
 
-    std::uint64_t chunk = kHeaderSize;
-    for (std::uint32_t track = 0; track < tracks; ++track) {
-        ReadStatus status = read_track(file, chunk, chunk, reader, events);
-        if (status != ReadStatus::ok) return status;
-    }
+    walk = TrackWalk{};
+    walk.pos = kHeaderSize;
+    walk.tracks_left = tracks;
     return ReadStatus::ok;
 }
 
-}  // namespace
+ReadStatus record_tracks(SourceReader& file, TrackWalk walk, TextSink& errors, EventList& events) {
+    EventRecord event;
+    while (next_event(file, walk, event))
+        if (record_event(events, event.time, event.channel, event.kind, event.data1, event.data2) != 0)
+            return report_failure(ReadStatus::out_of_memory, errors);
+    return report_failure(walk.status, errors);
+}
 
 ReadStatus read_smf(SourceReader& file, TextSink& out, TextSink& errors, ReaderState& reader, EventList& events) {
-    ReadStatus status = read_tracks(file, out, reader, events);
-    if (status != ReadStatus::ok && status != ReadStatus::unreadable) sink_write(errors, reader_message(status));
-    return status;
+    TrackWalk walk;
+    ReadStatus status = read_header(file, out, errors, reader, walk);
+    if (status != ReadStatus::ok) return status;
+    return record_tracks(file, walk, errors, events);
 }

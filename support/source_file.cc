@@ -109,8 +109,20 @@ LoadStatus open_input(const std::string& path, const std::string& output_path, S
     return status;
 }
 
+SourceReader share_reader(SourceReader& lender, std::size_t window_capacity) {
+    SourceReader reader;
+    reader.memory = lender.memory;
+    reader.file = lender.file;
+    reader.length = lender.length;
+    reader.window_capacity = window_capacity;
+    reader.borrowed = true;
+    reader.shared = true;
+    lender.shared = true;
+    return reader;
+}
+
 void close_reader(SourceReader& reader) {
-    if (reader.file) std::fclose(reader.file);
+    if (reader.file && !reader.borrowed) std::fclose(reader.file);
     reader = SourceReader{};
 }
 
@@ -130,8 +142,9 @@ bool refill(SourceReader& reader, std::uint64_t pos, std::size_t count) {
     auto present = static_cast<std::size_t>(std::min<std::uint64_t>(reader.window_capacity, remaining));
     std::uint8_t* window = reader.window.get();
     if (reader.file) {
-        // Reading on from where the last read ended needs no seek.
-        bool follows = reader.window_size != 0 && pos == reader.window_begin + reader.window_size;
+        // Reading on from where the last read ended needs no seek, unless
+        // another reader of the file may have read in between.
+        bool follows = !reader.shared && reader.window_size != 0 && pos == reader.window_begin + reader.window_size;
         if (present != 0 && !follows && std::fseek(reader.file, static_cast<long>(pos), SEEK_SET) != 0)
             return false;
         if (std::fread(window, 1, present, reader.file) != present) return false;

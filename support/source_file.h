@@ -64,6 +64,8 @@ struct SourceReader {
     std::uint64_t window_begin = 0;
     std::size_t window_size = 0;  // bytes of the file in the window, zeros after
     bool failed = false;          // a read of the file failed
+    bool borrowed = false;        // the file belongs to another reader
+    bool shared = false;          // other readers move the file's position too
 };
 
 // Reads `source` in place.
@@ -79,6 +81,11 @@ LoadStatus open_reader(const std::string& path, SourceReader& out, std::size_t w
 // As open_reader, for a file already open for binary reading; the reader
 // owns (and on failure closes) it.
 LoadStatus attach_reader(std::FILE* file, SourceReader& out, std::size_t window_capacity = kDefaultWindow);
+
+// A second reader of the source of `lender`, with a window of its own, so
+// that two places of one file can be read in turn. It borrows the file:
+// `lender` must stay open while it is used.
+SourceReader share_reader(SourceReader& lender, std::size_t window_capacity);
 
 void close_reader(SourceReader& reader);
 
