@@ -4,6 +4,7 @@
 #include <string>
 
 #include "notebake.h"
+#include "output_file.h"
 
 namespace {
 
@@ -28,18 +29,17 @@ int convert_file(const std::string& argument, SequenceState& state, TextSink& re
         return 1;
     }
 
-    std::FILE* file = std::fopen(names.output_path.c_str(), "w");
-    if (!file) {
+    OutputFile output;
+    if (!open_output(names.output_path, output)) {
         close_reader(input);
         return 1;
     }
-    TextSink out = output_file_sink(file);
+    TextSink out = output_file_sink(output.file);
     write_preamble(out, names.label, argument);
     int status = convert_sequence(input, state, out, report, errors);
     bool unreadable = input.failed;
     close_reader(input);
-    bool written = sink_flush(out);
-    if (std::fclose(file) != 0) written = false;
+    bool written = close_output(output, out);
     if (unreadable) {
         sink_printf(errors, "[%s]\nFile open error, abort...\n", argument.c_str());
         return 1;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "output_file.h"
 #include "pcmar.h"
 
 namespace {
@@ -26,17 +27,16 @@ int convert(const std::string& argument, ConversionSettings& settings, TextSink&
         return 1;
     }
 
-    std::FILE* output = std::fopen(names.output_path.c_str(), "w");
-    if (!output) {
+    OutputFile output;
+    if (!open_output(names.output_path, output)) {
         close_reader(file);
         sink_printf(errors, "Error: Can't create file %s\n", names.output_path.c_str());
         return 1;
     }
-    TextSink out = output_file_sink(output);
+    TextSink out = output_file_sink(output.file);
     bool read = write_sample_object(out, names.label, file, info, settings);
     close_reader(file);
-    bool written = sink_flush(out);
-    if (std::fclose(output) != 0) written = false;
+    bool written = close_output(output, out);
     if (!read) {
         sink_printf(errors, "Error: Can't open file %s", argument.c_str());
         return 1;

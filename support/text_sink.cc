@@ -33,7 +33,9 @@ void sink_grow(TextSink& sink, std::size_t bytes) {
 bool sink_flush(TextSink& sink) {
     if (!sink.file) return !sink.failed;
     if (sink.size != 0) {
-        if (std::fwrite(sink.data.get(), 1, sink.size, sink.file) != sink.size) sink.failed = true;
+        std::size_t done = std::fwrite(sink.data.get(), 1, sink.size, sink.file);
+        if (done != sink.size) sink.failed = true;
+        sink.passed += done;
         sink.size = 0;
     }
     if (sink.flush_at == 0 && std::fflush(sink.file) != 0) sink.failed = true;

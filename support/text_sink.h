@@ -17,6 +17,7 @@ struct TextSink {
     // with other output in the order they were made).
     std::size_t flush_at = 1 << 16;
     bool failed = false;        // a write to `file` failed
+    std::uint64_t passed = 0;   // bytes written to `file` so far
 };
 
 TextSink memory_sink();

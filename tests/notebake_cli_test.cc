@@ -84,6 +84,26 @@ TEST(NotebakeCli, MalformedFileLeavesThePartialOutput) {
               "\t.section\t.rodata\n\t.global\tbad\n\t.align\t4\n\nbad:\n\t@ bad.mid\n" + test::header_lines(0, 2, 96));
 }
 
+TEST(NotebakeCli, ReplacesAnEarlierOutputOfAnyLength) {
+    test::TempDir dir;
+    test::write_file(dir.path / "song.mid", song(5));
+    ASSERT_EQ(run(dir.path, kNotebake + " song.mid").status, 0);
+    const std::string fresh = test::read_file(dir.path / "song.s");
+    // Whatever the old file held, the new one is exactly the conversion:
+    // nothing of the old text is left after it.
+    for (const std::string& old : {std::string(), std::string("x"), std::string(fresh.size() * 3, 'z')}) {
+        test::write_file(dir.path / "song.s", old);
+        ASSERT_EQ(run(dir.path, kNotebake + " song.mid").status, 0);
+        EXPECT_EQ(test::read_file(dir.path / "song.s"), fresh) << old.size();
+    }
+    // So also after a failure: only what was written before it remains.
+    test::write_file(dir.path / "bad.mid", test::smf_header(0, 2, 96) + track(""));
+    test::write_file(dir.path / "bad.s", std::string(5000, 'z'));
+    EXPECT_EQ(run(dir.path, kNotebake + " bad.mid").status, 1);
+    EXPECT_EQ(test::read_file(dir.path / "bad.s"),
+              "\t.section\t.rodata\n\t.global\tbad\n\t.align\t4\n\nbad:\n\t@ bad.mid\n" + test::header_lines(0, 2, 96));
+}
+
 TEST(NotebakeCli, OutputThatCannotBeCreatedFailsSilently) {
     test::TempDir dir;
     test::write_file(dir.path / "song.mid", song(1));

@@ -128,6 +128,18 @@ TEST(PcmarCli, AnInputThatIsItsOwnOutputIsConvertedWhole) {
     EXPECT_EQ(test::read_file(dir.path / "tone.s"), expected);
 }
 
+TEST(PcmarCli, ReplacesAnEarlierOutputOfAnyLength) {
+    test::TempDir dir;
+    test::write_file(dir.path / "ramp.wav", ramp(22050, 100));
+    ASSERT_EQ(run(dir.path, kPcmar + " ramp.wav").status, 0);
+    const std::string fresh = test::read_file(dir.path / "ramp.s");
+    for (const std::string& old : {std::string("x"), std::string(fresh.size() * 3, 'z')}) {
+        test::write_file(dir.path / "ramp.s", old);
+        ASSERT_EQ(run(dir.path, kPcmar + " ramp.wav").status, 0);
+        EXPECT_EQ(test::read_file(dir.path / "ramp.s"), fresh) << old.size();
+    }
+}
+
 TEST(PcmarCli, ReportsFilesItCannotUse) {
     test::TempDir dir;
     auto missing = run(dir.path, kPcmar + " nothing.wav");
