@@ -74,10 +74,15 @@ inline void count_note(PolyphonyCounter& counter, const EventRecord& record) {
     // +1 for a sounding note on, -1 for a note off or a note on of
     // velocity 0, 0 for other kinds. Increments wrap within 16 bits, as the
     // player's counters do; only an increment may raise the maximum.
-    bool note_on = record.kind == kNoteOn;
-    int step = note_on && record.data2 != 0 ? 1 : note_on || record.kind == kNoteOff ? -1 : 0;
-    counter.current = static_cast<std::int16_t>(counter.current + step);
-    if (step > 0 && counter.current > counter.maximum) counter.maximum = counter.current;
+    // Worked out without branches: the kinds come in no order a branch
+    // could foresee.
+    int note_on = record.kind == kNoteOn;
+    int note_off = record.kind == kNoteOff;
+    int sounding = note_on & (record.data2 != 0);
+    int step = 2 * sounding - note_on - note_off;
+    auto current = static_cast<std::int16_t>(counter.current + step);
+    counter.current = current;
+    counter.maximum = sounding && current > counter.maximum ? current : counter.maximum;
 }
 
 // Writes one record, in time order, preceded by a wait when its clock is
