@@ -105,20 +105,21 @@ inline std::int16_t pitch_offset(int data1, int data2, std::int32_t bend_range) 
 // renumbered, a pitch bend turned into a pitch offset.
 inline EventRecord make_record(const ChannelControls (&channels)[16], std::uint32_t time, int channel, int kind,
                                int data1, int data2) {
-    if (kind == kNoteOn) {
-        // Tested before the cut to 8 bits: only velocity 0 ends a note here.
-        data2 = scale_level(data2);
-        if (data2 == 0) kind = kNoteOff;
-    } else if (kind == kControlChange) {
-        if (data1 == kVolume) data2 = scale_level(data2);
-        if (data1 == kPlayerRenumbered) data1 = kPlayerNumber;
-    } else if (kind == kPitchBend) {
-        auto offset = static_cast<std::uint16_t>(pitch_offset(data1, data2, channels[channel & 0x0F].bend_range));
-        data1 = offset & 0xFF;
-        data2 = offset >> 8;
-    }
-    return EventRecord{time, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(kind),
-                       static_cast<std::uint8_t>(data1), static_cast<std::uint8_t>(data2)};
+    // Every rule is worked out and the one for the kind picked, with no
+    // branch on the kind: the events of a file come in no foreseeable order.
+    bool note_on = kind == kNoteOn;
+    bool control = kind == kControlChange;
+    bool bend = kind == kPitchBend;
+    int scaled = scale_level(data2);
+    auto offset = static_cast<std::uint16_t>(pitch_offset(data1, data2, channels[channel & 0x0F].bend_range));
+    // Tested before the cut to 8 bits: only velocity 0 ends a note here.
+    int new_kind = note_on && scaled == 0 ? kNoteOff : kind;
+    int new_data1 = control && data1 == kPlayerRenumbered ? kPlayerNumber : data1;
+    int new_data2 = note_on || (control && data1 == kVolume) ? scaled : data2;
+    new_data1 = bend ? offset & 0xFF : new_data1;
+    new_data2 = bend ? offset >> 8 : new_data2;
+    return EventRecord{time, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(new_kind),
+                       static_cast<std::uint8_t>(new_data1), static_cast<std::uint8_t>(new_data2)};
 }
 
 // Applies the recording rules to one decoded event, reading and setting the

@@ -29,8 +29,8 @@ int convert_by_merging(SourceReader& file, SequenceState& state, TextSink& out, 
     bool merged = start_merge(file, state.plan, merge);
     if (merged) {
         SequenceTiming timing = start_sequence(state.reader.division);
-        EventRecord record;
-        while (next_merged(merge, record)) write_event(timing, record, state.polyphony, out);
+        for (EventRecord record = next_merged(merge); record.kind != 0; record = next_merged(merge))
+            write_event(timing, record, state.polyphony, out);
         merged = !merge.failed;
         if (merged) finish_sequence(state.polyphony, out, report);
     }

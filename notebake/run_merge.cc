@@ -75,6 +75,13 @@ bool decode_batch(RunCursor& cursor, bool& failed) {
     return wanted != 0;
 }
 
+void refill_run(RunMerge& merge, std::size_t r) {
+    RunCursor& cursor = merge.cursors[r];
+    bool more = decode_batch(cursor, merge.failed);
+    replace_key(merge.tree, r, more ? RunTree::key(cursor.batch[0].time, r) : RunTree::kUsedUp);
+    if (merge.failed) merge.tree.winner = RunTree::kUsedUp;
+}
+
 bool start_merge(SourceReader& file, const RunPlan& plan, RunMerge& merge) {
     merge.failed = false;
     start_tree(merge.tree, plan.count);

@@ -66,17 +66,23 @@ bool start_merge(SourceReader& file, const RunPlan& plan, RunMerge& merge);
 // or could not be decoded again (then `failed` is set).
 bool decode_batch(RunCursor& cursor, bool& failed);
 
-// The next record of the file in time order; false after the last, or on
-// failure (merge.failed).
-inline bool next_merged(RunMerge& merge, EventRecord& record) {
+// Decodes the next batch of run `r`, whose last record was just taken, and
+// gives the run its next key. On failure ends the whole merge.
+void refill_run(RunMerge& merge, std::size_t r);
+
+// The next record of the file in time order. After the last one, or on
+// failure (merge.failed), a record of kind 0, which no record has.
+inline EventRecord next_merged(RunMerge& merge) {
     std::uint64_t first = first_key(merge.tree);
-    if (first == RunTree::kUsedUp || merge.failed) return false;
+    if (first == RunTree::kUsedUp) return EventRecord{};
     std::size_t r = run_of(first);
     RunCursor& cursor = merge.cursors[r];
-    record = cursor.batch[cursor.batch_next++];
-    bool more = cursor.batch_next < cursor.batch_size || decode_batch(cursor, merge.failed);
-    replace_key(merge.tree, r, more ? RunTree::key(cursor.batch[cursor.batch_next].time, r) : RunTree::kUsedUp);
-    return true;
+    EventRecord record = cursor.batch[cursor.batch_next++];
+    if (cursor.batch_next < cursor.batch_size)
+        replace_key(merge.tree, r, RunTree::key(cursor.batch[cursor.batch_next].time, r));
+    else
+        refill_run(merge, r);
+    return record;
 }
 
 void close_merge(RunMerge& merge);

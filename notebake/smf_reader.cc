@@ -108,9 +108,6 @@ bool begin_chunk(SourceReader& file, TrackWalk& walk) {
     return true;
 }
 
-// Data bytes of a channel message, by the upper four bits of its status.
-constexpr std::uint8_t kDataBytes[16] = {0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 2, 2, 1, 1, 2, 0};
-
 // Decodes, straight from the window, the plain events from walk.pos on:
 // channel messages with a delta time of up to four bytes whose bytes all lie
 // in the file and the window. Stops before anything else (a meta or system
@@ -129,34 +126,40 @@ std::size_t quick_channel_events(SourceReader& file, TrackWalk& walk, EventRecor
     std::uint32_t time = walk.track_time;
     std::uint8_t running = walk.running_status;
     std::size_t count = 0;
-    while (count < capacity && p <= last && static_cast<std::int32_t>(consumed) < walk.chunk_length) {
-        // The delta time's bytes, low byte first in `word`; the first byte
-        // with its top bit clear ends the quantity. Decoded without a branch
-        // on its length, which varies from event to event.
-        std::uint32_t word = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                             static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-        std::uint32_t ends = ~word & 0x80808080u;
+    const std::int32_t chunk_length = walk.chunk_length;
+    while (count < capacity && p <= last && static_cast<std::int32_t>(consumed) < chunk_length) {
+        // The event's first eight bytes, the first in the low byte: every
+        // part of the event is shifted out of this one load, which keeps
+        // the steps from one event to the next few.
+        std::uint64_t word = 0;
+        for (std::size_t i = 0; i < kQuickEventBytes; ++i) word |= static_cast<std::uint64_t>(p[i]) << (8 * i);
+        // The first byte with its top bit clear ends the delta time; it is
+        // decoded without a branch on its length, which varies from event
+        // to event.
+        auto ends = static_cast<std::uint32_t>(~word & 0x80808080u);
         if (ends == 0) break;  // five bytes or more
-        auto delta_bytes = static_cast<std::size_t>(std::countr_zero(ends) / 8 + 1);
-        std::uint32_t all_four = (word & 0x7F) << 21 | (word >> 8 & 0x7F) << 14 | (word >> 16 & 0x7F) << 7 |
-                                 (word >> 24 & 0x7F);
+        auto delta_bytes = static_cast<unsigned>(std::countr_zero(ends) / 8 + 1);
+        auto all_four = static_cast<std::uint32_t>((word & 0x7F) << 21 | (word >> 8 & 0x7F) << 14 |
+                                                   (word >> 16 & 0x7F) << 7 | (word >> 24 & 0x7F));
         std::uint32_t delta = all_four >> (7 * (4 - delta_bytes));
 
-        std::uint8_t byte = p[delta_bytes];
+        auto byte = static_cast<std::uint8_t>(word >> (8 * delta_bytes));
         bool has_status = byte >= 0x80;
         std::uint8_t status = has_status ? byte : running;
         // A system or meta event, or a data byte with no running status.
         if (status < 0x80 || status >= 0xF0) break;
         running = status;
-        const std::uint8_t* data = p + delta_bytes + (has_status ? 1 : 0);
-        std::size_t data_bytes = kDataBytes[status >> 4];
+        unsigned data_at = delta_bytes + (has_status ? 1 : 0);
+        // Program change and channel pressure (0xC0, 0xD0) have one data byte.
+        unsigned data_bytes = (status & 0xE0) == 0xC0 ? 1 : 2;
+        auto data = static_cast<std::uint16_t>(word >> (8 * data_at));
         time += delta;
         events[count++] = EventRecord{time, static_cast<std::uint8_t>(status & 0x0F),
-                                      static_cast<std::uint8_t>(status & 0xF0), data[0],
-                                      static_cast<std::uint8_t>(data[1] & (data_bytes == 2 ? 0xFF : 0))};
-        auto length = static_cast<std::size_t>(data - p) + data_bytes;
+                                      static_cast<std::uint8_t>(status & 0xF0), static_cast<std::uint8_t>(data),
+                                      static_cast<std::uint8_t>(data_bytes == 2 ? data >> 8 : 0)};
+        unsigned length = data_at + data_bytes;
         p += length;
-        consumed += static_cast<std::uint32_t>(length);
+        consumed += length;
     }
     walk.pos += static_cast<std::uint64_t>(p - begin);
     walk.consumed = consumed;

@@ -56,24 +56,26 @@ char* format_int(char* out, std::int64_t value) {
     // Work on the magnitude as unsigned so that INT64_MIN does not overflow.
     std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     if (value < 0) *out++ = '-';
-    char digits[20];
-    char* const end = digits + sizeof digits;
+    static constexpr std::uint64_t kPowersOfTen[] = {
+        10u, 100u, 1000u, 10000u, 100000u, 1000000u, 10000000u, 100000000u, 1000000000u, 10000000000u,
+        100000000000u, 1000000000000u, 10000000000000u, 100000000000000u, 1000000000000000u,
+        10000000000000000u, 100000000000000000u, 1000000000000000000u, 10000000000000000000u};
+    std::size_t digits = 1;
+    while (digits < 20 && magnitude >= kPowersOfTen[digits - 1]) ++digits;
+    // Two digits at a time, from the right, straight into place.
+    char* const end = out + digits;
     char* p = end;
-    // Two digits at a time, from the right.
     while (magnitude >= 100) {
         p -= 2;
         std::memcpy(p, kPairs + 2 * (magnitude % 100), 2);
         magnitude /= 100;
     }
     if (magnitude >= 10) {
-        p -= 2;
-        std::memcpy(p, kPairs + 2 * magnitude, 2);
+        std::memcpy(p - 2, kPairs + 2 * magnitude, 2);
     } else {
-        *--p = static_cast<char>('0' + magnitude);
+        p[-1] = static_cast<char>('0' + magnitude);
     }
-    auto count = static_cast<std::size_t>(end - p);
-    std::memcpy(out, p, count);
-    return out + count;
+    return end;
 }
 
 void sink_write_int(TextSink& sink, std::int64_t value) {

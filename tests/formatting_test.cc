@@ -32,6 +32,20 @@ TEST(Formatting, RecordAndWaitLinesMatchPrintf) {
     EXPECT_EQ(sink_text(fast), slow);
 }
 
+TEST(Formatting, DecimalNumbersMatchPrintf) {
+    std::mt19937_64 random(96);
+    std::vector<std::int64_t> values = {0, 1, 9, 10, 99, 100, 999, 1000, -1, -10, -100, INT32_MIN, INT32_MAX,
+                                        INT64_MIN, INT64_MAX, 1000000000000000000, 999999999999999999};
+    for (int i = 0; i < 10000; ++i) values.push_back(static_cast<std::int64_t>(random() >> (random() % 64)));
+    for (std::int64_t value : values) {
+        TextSink fast = memory_sink();
+        sink_write_int(fast, value);
+        char slow[32];
+        std::snprintf(slow, sizeof slow, "%lld", static_cast<long long>(value));
+        ASSERT_EQ(sink_text(fast), slow) << value;
+    }
+}
+
 TEST(Formatting, SampleLinesMatchPrintf) {
     std::mt19937 random(44100);
     for (std::uint32_t count : {0u, 1u, 15u, 16u, 17u, 32u, 1000u, 4099u}) {
