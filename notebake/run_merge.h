@@ -33,7 +33,7 @@ ReadStatus plan_runs(SourceReader& file, TrackWalk walk, RunPlan& plan);
 
 // Records a run decodes at a time: the decoder then runs in a tight loop
 // over one part of the file, apart from the merge.
-inline constexpr std::size_t kRunBatch = 128;
+inline constexpr std::size_t kRunBatch = 256;
 
 // One run being decoded again.
 struct RunCursor {
