@@ -26,8 +26,8 @@ struct RunPlan {
     bool too_many = false;  // the file makes more runs than can be merged
 };
 
-// Walks the tracks from `walk` on, applying the recording rules, and notes
-// where each run of records starts. Stops early, with too_many set, at the
+// Walks the tracks from `walk` on, applying the rules that set the channel
+// controls, and notes where each run of records starts. Stops early, with too_many set, at the
 // first run too many. Returns how the walk ended.
 ReadStatus plan_runs(SourceReader& file, TrackWalk walk, RunPlan& plan);
 
@@ -54,8 +54,8 @@ struct RunMerge {
     bool failed = false;
 };
 
-// Window of each cursor onto a file; the cursors of a file of many tracks
-// share the file's reading between them.
+// Each cursor reads the file through a window of its own of this size (or
+// of the file reader's size, when that is smaller).
 inline constexpr std::size_t kRunWindow = 16 << 10;
 
 // Takes up every run of `plan` where it starts. False when the file cannot
