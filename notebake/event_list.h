@@ -155,7 +155,8 @@ struct RunTree {
     }
     static constexpr std::uint64_t kUsedUp = UINT64_MAX;
 
-    std::uint64_t losers[kMaxMergedRuns];  // root at 1; leaf r is node leaves + r
+    // Nodes 1 (the root) to leaves - 1; run r's leaf would be node leaves + r.
+    std::uint64_t losers[kMaxMergedRuns];
     std::uint64_t winner = kUsedUp;
     std::uint64_t leaf_keys[kMaxMergedRuns];  // while the tree is built
     std::size_t leaves = 1;                   // a power of two, at least the runs
