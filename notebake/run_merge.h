@@ -59,7 +59,7 @@ struct RunMerge {
 inline constexpr std::size_t kRunWindow = 16 << 10;
 
 // Takes up every run of `plan` where it starts. False when the file cannot
-// be read again (merge.failed).
+// be read again (merge.failed); the caller reports it.
 bool start_merge(SourceReader& file, const RunPlan& plan, RunMerge& merge);
 
 // Decodes the run's next batch of records. False when the run is used up

@@ -150,8 +150,7 @@ std::size_t quick_channel_events(SourceReader& file, TrackWalk& walk, EventRecor
         if (status < 0x80 || status >= 0xF0) break;
         running = status;
         unsigned data_at = delta_bytes + (has_status ? 1 : 0);
-        // Program change and channel pressure (0xC0, 0xD0) have one data byte.
-        unsigned data_bytes = (status & 0xE0) == 0xC0 ? 1 : 2;
+        auto data_bytes = static_cast<unsigned>(data_byte_count(status));
         auto data = static_cast<std::uint16_t>(word >> (8 * data_at));
         time += delta;
         events[count++] = EventRecord{time, static_cast<std::uint8_t>(status & 0x0F),
